@@ -1,0 +1,31 @@
+// Shared main for every test binary: a private home and data folder per
+// process, Qt on the offscreen platform, GStreamer initialised.
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/veltroscope-test-XXXXXX"));
+    const QByteArray homePath = home.path().toUtf8();
+    setenv("HOME", homePath.constData(), 1);
+    setenv("XDG_DATA_HOME", (homePath + "/.local/share").constData(), 1);
+    setenv("XDG_CONFIG_HOME", (homePath + "/.config").constData(), 1);
+    setenv("XDG_CACHE_HOME", (homePath + "/.cache").constData(), 1);
+    if (!getenv("QT_QPA_PLATFORM")) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+
+    gst_init(&argc, &argv);
+    testing::InitGoogleTest(&argc, argv);
+
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Veltroscope"));
+    QCoreApplication::setApplicationName(QStringLiteral("Veltroscope"));
+    return RUN_ALL_TESTS();
+}
