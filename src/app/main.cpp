@@ -1,7 +1,23 @@
+#include "app/AppResources.h"
+#include "app/MainWindow.h"
+#include "app/VeltroscopeApp.h"
+
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    return 0;
+    QApplication application(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Veltroscope"));
+    QCoreApplication::setApplicationName(QStringLiteral("Veltroscope"));
+    AppResources::ensureLoaded();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/AppIcon.png")));
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+    }
+    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+
+    VeltroscopeApp app;
+    app.window()->show();
+    return QApplication::exec();
 }

@@ -121,13 +121,14 @@ void DatabaseManager::loadScripts()
 {
     QList<Script> loaded;
     {
-        Statement statement(m_db, "SELECT id, title, content, created_at, updated_at FROM scripts ORDER BY "
-                                  "updated_at DESC;");
+        Statement statement(m_db,
+            "SELECT id, title, content, created_at, updated_at FROM scripts ORDER BY "
+            "updated_at DESC;");
         if (statement.isPrepared()) {
             while (sqlite3_step(statement.get()) == SQLITE_ROW) {
                 sqlite3_stmt *row = statement.get();
                 loaded.append(Script{sqlite3_column_int64(row, 0), columnText(row, 1), columnText(row, 2),
-                                     sqlite3_column_double(row, 3), sqlite3_column_double(row, 4)});
+                    sqlite3_column_double(row, 3), sqlite3_column_double(row, 4)});
             }
         }
     }
@@ -141,8 +142,9 @@ void DatabaseManager::loadVideos()
 {
     QList<VideoRecord> loaded;
     {
-        Statement statement(m_db, "SELECT id, file_name, file_path, thumbnail_path, created_at FROM videos ORDER BY "
-                                  "created_at DESC;");
+        Statement statement(m_db,
+            "SELECT id, file_name, file_path, thumbnail_path, created_at FROM videos ORDER BY "
+            "created_at DESC;");
         if (statement.isPrepared()) {
             while (sqlite3_step(statement.get()) == SQLITE_ROW) {
                 sqlite3_stmt *row = statement.get();
@@ -151,7 +153,7 @@ void DatabaseManager::loadVideos()
                     thumbnail = columnText(row, 3);
                 }
                 loaded.append(VideoRecord{sqlite3_column_int64(row, 0), columnText(row, 1), columnText(row, 2),
-                                          thumbnail, sqlite3_column_double(row, 4)});
+                    thumbnail, sqlite3_column_double(row, 4)});
             }
         }
     }
@@ -210,15 +212,15 @@ void DatabaseManager::deleteScript(int64_t id)
     loadScripts();
 }
 
-void DatabaseManager::addVideo(const QString &fileName, const QString &filePath,
-                               const std::optional<QString> &thumbnailPath)
+void DatabaseManager::addVideo(
+    const QString &fileName, const QString &filePath, const std::optional<QString> &thumbnailPath)
 {
     {
         const QByteArray nameText = fileName.toUtf8();
         const QByteArray pathText = filePath.toUtf8();
         const QByteArray thumbnailText = thumbnailPath.value_or(QString()).toUtf8();
-        Statement statement(m_db,
-                            "INSERT INTO videos (file_name, file_path, thumbnail_path, created_at) VALUES (?, ?, ?, ?);");
+        Statement statement(
+            m_db, "INSERT INTO videos (file_name, file_path, thumbnail_path, created_at) VALUES (?, ?, ?, ?);");
         if (statement.isPrepared()) {
             statement.bindText(1, nameText);
             statement.bindText(2, pathText);

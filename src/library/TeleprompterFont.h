@@ -10,7 +10,7 @@ class TeleprompterFont {
 public:
     enum Case { system, pingFang, heiti, songti, kaiti, helvetica, menlo };
 
-    constexpr TeleprompterFont(Case value) : m_case(value) {}
+    constexpr TeleprompterFont(Case value) : m_case(value) { }
 
     static std::optional<TeleprompterFont> fromRawValue(const QString &rawValue);
     static QList<TeleprompterFont> allCases();

@@ -10,7 +10,7 @@ class VideoAspectRatio {
 public:
     enum Case { ratio1x1, ratio4x3, ratio16x9, ratio9x16 };
 
-    constexpr VideoAspectRatio(Case value) : m_case(value) {}
+    constexpr VideoAspectRatio(Case value) : m_case(value) { }
 
     static std::optional<VideoAspectRatio> fromRawValue(const QString &rawValue);
     static QList<VideoAspectRatio> allCases();

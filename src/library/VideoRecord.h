@@ -21,7 +21,7 @@ struct VideoRecord {
 inline size_t qHash(const VideoRecord &video, size_t seed = 0)
 {
     return qHashMulti(seed, video.id, video.fileName, video.filePath, video.thumbnailPath.has_value(),
-                      video.thumbnailPath.value_or(QString()), video.createdAt);
+        video.thumbnailPath.value_or(QString()), video.createdAt);
 }
 
 Q_DECLARE_METATYPE(VideoRecord)

@@ -10,7 +10,7 @@ class VideoResolution {
 public:
     enum Case { p480, p720, p1080, p2K };
 
-    constexpr VideoResolution(Case value) : m_case(value) {}
+    constexpr VideoResolution(Case value) : m_case(value) { }
 
     static std::optional<VideoResolution> fromRawValue(const QString &rawValue);
     static QList<VideoResolution> allCases();

@@ -8,8 +8,7 @@
 
 void MainQueue::post(QObject *context, std::function<void()> task)
 {
-    QMetaObject::invokeMethod(context ? context : QCoreApplication::instance(), std::move(task),
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(context ? context : QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
 }
 
 void MainQueue::after(double seconds, QObject *context, std::function<void()> task)

@@ -7,7 +7,7 @@
 class AppPaths {
 public:
     static QString applicationSupportDirectory();
-    static QString dataFolder();       // .../Veltroscope
+    static QString dataFolder(); // .../Veltroscope
     static QString thumbnailsFolder(); // .../Veltroscope/thumbnails
     static QString desktopDirectory();
 };

@@ -1,0 +1,41 @@
+#include "app/VeltroscopeApp.h"
+
+#include "app/MainWindow.h"
+#include "capture/CameraManager.h"
+#include "library/DatabaseManager.h"
+
+VeltroscopeApp::VeltroscopeApp(QObject *parent) : VeltroscopeApp(std::make_unique<CameraManager>(), parent)
+{
+}
+
+VeltroscopeApp::VeltroscopeApp(std::unique_ptr<CameraManager> cameraManager, QObject *parent)
+    : QObject(parent), m_cameraManager(std::move(cameraManager)), m_dbManager(&DatabaseManager::shared())
+{
+}
+
+VeltroscopeApp::~VeltroscopeApp()
+{
+    // Screens hold plain pointers to the managers: the window goes first.
+    m_window.reset();
+}
+
+void VeltroscopeApp::setSelectedTab(qint64 tab)
+{
+    m_selectedTab = tab;
+    Q_EMIT selectedTabChanged();
+}
+
+void VeltroscopeApp::onRecordWithScript(const Script &script)
+{
+    m_scriptToRecord = script;
+    Q_EMIT scriptToRecordChanged();
+    setSelectedTab(recordingTab);
+}
+
+MainWindow *VeltroscopeApp::window()
+{
+    if (!m_window) {
+        m_window = std::make_unique<MainWindow>(*this);
+    }
+    return m_window.get();
+}

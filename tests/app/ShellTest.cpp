@@ -1,0 +1,133 @@
+#include "app/MainWindow.h"
+#include "app/VeltroscopeApp.h"
+#include "capture/CameraManager.h"
+#include "library/DatabaseManager.h"
+#include "ui/recording/RecordingView.h"
+#include "ui/scripts/ScriptsListView.h"
+
+#include "support/MainLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <QListWidget>
+#include <QMenuBar>
+#include <QTabBar>
+#include <QTabWidget>
+
+namespace {
+class Shell : public testing::Test {
+protected:
+    Shell() : app(std::make_unique<CameraManager>())
+    {
+        window = app.window();
+        window->show();
+        MainLoop::drain();
+    }
+
+    void selectTab(int index)
+    {
+        window->tabs()->setCurrentIndex(index);
+        MainLoop::drain();
+    }
+
+    VeltroscopeApp app;
+    MainWindow *window = nullptr;
+};
+} // namespace
+
+TEST_F(Shell, FourTabsInOrderWithLabelsAndIcons)
+{
+    QTabWidget *tabs = window->tabs();
+    ASSERT_EQ(tabs->count(), 4);
+    EXPECT_EQ(tabs->tabText(0), "录制");
+    EXPECT_EQ(tabs->tabText(1), "提示词");
+    EXPECT_EQ(tabs->tabText(2), "视频记录");
+    EXPECT_EQ(tabs->tabText(3), "帮助说明");
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FALSE(tabs->tabIcon(i).isNull()) << i;
+        EXPECT_FALSE(tabs->tabIcon(i).pixmap(16, 16).isNull()) << i;
+    }
+    EXPECT_EQ(tabs->widget(0), window->recordingView());
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    EXPECT_EQ(app.selectedTab(), 0);
+    EXPECT_FALSE(app.scriptToRecord().has_value());
+    EXPECT_TRUE(window->recordingView()->teleprompterText().isEmpty());
+    EXPECT_FALSE(window->recordingView()->isTeleprompterVisible());
+}
+
+TEST_F(Shell, WindowTitleSizesAndNoNewWindowCommand)
+{
+    EXPECT_EQ(window->windowTitle(), "Veltroscope");
+    EXPECT_EQ(window->size(), QSize(1100, 780));
+    window->resize(400, 300);
+    MainLoop::drain();
+    EXPECT_GE(window->width(), 960);
+    EXPECT_GE(window->height(), 680);
+    window->resize(960, 680);
+    MainLoop::drain();
+    EXPECT_EQ(window->size(), QSize(960, 680));
+
+    for (QAction *action : window->findChildren<QAction *>()) {
+        EXPECT_NE(action->shortcut(), QKeySequence(QKeySequence::New)) << action->text().toStdString();
+    }
+}
+
+TEST_F(Shell, TabSelectionIsBoundBothWays)
+{
+    selectTab(2);
+    EXPECT_EQ(app.selectedTab(), 2);
+    app.setSelectedTab(3);
+    MainLoop::drain();
+    EXPECT_EQ(window->tabs()->currentIndex(), 3);
+}
+
+TEST_F(Shell, HandOverShowsTheRecordingTabWithTheScript)
+{
+    const Script script{42, "标题", "第一句台词", 1, 2};
+    selectTab(1);
+    app.onRecordWithScript(script);
+    MainLoop::drain();
+    EXPECT_EQ(app.scriptToRecord(), script);
+    EXPECT_EQ(app.selectedTab(), 0);
+    EXPECT_EQ(window->tabs()->currentIndex(), 0);
+    EXPECT_EQ(window->recordingView()->teleprompterText(), "第一句台词");
+    EXPECT_TRUE(window->recordingView()->isTeleprompterVisible());
+
+    // The same script again still switches tabs.
+    selectTab(1);
+    app.onRecordWithScript(script);
+    MainLoop::drain();
+    EXPECT_EQ(window->tabs()->currentIndex(), 0);
+
+    // Leaving and coming back keeps the last hand-over.
+    selectTab(2);
+    selectTab(0);
+    EXPECT_EQ(app.scriptToRecord(), script);
+    EXPECT_EQ(window->recordingView()->teleprompterText(), "第一句台词");
+}
+
+TEST_F(Shell, HandOverFromTheScriptListEndToEnd)
+{
+    DatabaseManager &db = DatabaseManager::shared();
+    db.addScript("<b>粗体</b>", "<img src=x> 台词");
+    MainLoop::drain();
+    selectTab(1);
+    QListWidget *list = window->scriptsListView()->list();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), "<b>粗体</b>");
+    list->setCurrentRow(0);
+    window->scriptsListView()->recordSelected();
+    MainLoop::drain();
+    EXPECT_EQ(window->tabs()->currentIndex(), 0);
+    EXPECT_EQ(window->recordingView()->teleprompterText(), "<img src=x> 台词");
+}
+
+TEST_F(Shell, RecordingScreenKeepsOneListener)
+{
+    auto *listener = window->recordingView()->speechManager();
+    ASSERT_NE(listener, nullptr);
+    app.onRecordWithScript(Script{1, "a", "b", 0, 0});
+    selectTab(3);
+    selectTab(0);
+    EXPECT_EQ(window->recordingView()->speechManager(), listener);
+}
