@@ -1,15 +1,12 @@
 #include "library/TeleprompterFont.h"
 
+#include "library/OptionSet.h"
+
 #include <QHashFunctions>
 
 std::optional<TeleprompterFont> TeleprompterFont::fromRawValue(const QString &rawValue)
 {
-    for (const TeleprompterFont option : allCases()) {
-        if (option.rawValue() == rawValue) {
-            return option;
-        }
-    }
-    return std::nullopt;
+    return optionFromRawValue<TeleprompterFont>(rawValue);
 }
 
 QList<TeleprompterFont> TeleprompterFont::allCases()

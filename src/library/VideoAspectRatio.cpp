@@ -1,15 +1,12 @@
 #include "library/VideoAspectRatio.h"
 
+#include "library/OptionSet.h"
+
 #include <QHashFunctions>
 
 std::optional<VideoAspectRatio> VideoAspectRatio::fromRawValue(const QString &rawValue)
 {
-    for (const VideoAspectRatio option : allCases()) {
-        if (option.rawValue() == rawValue) {
-            return option;
-        }
-    }
-    return std::nullopt;
+    return optionFromRawValue<VideoAspectRatio>(rawValue);
 }
 
 QList<VideoAspectRatio> VideoAspectRatio::allCases()

@@ -1,15 +1,12 @@
 #include "library/VideoResolution.h"
 
+#include "library/OptionSet.h"
+
 #include <QHashFunctions>
 
 std::optional<VideoResolution> VideoResolution::fromRawValue(const QString &rawValue)
 {
-    for (const VideoResolution option : allCases()) {
-        if (option.rawValue() == rawValue) {
-            return option;
-        }
-    }
-    return std::nullopt;
+    return optionFromRawValue<VideoResolution>(rawValue);
 }
 
 QList<VideoResolution> VideoResolution::allCases()
