@@ -1,11 +1,89 @@
 #pragma once
 
-#include <QObject>
+#include "platform/speech/SpeechAuthorizationStatus.h"
 
-// Placeholder until the voice command listener lands.
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class AudioEngine;
+class SpeechAudioBufferRecognitionRequest;
+class SpeechRecognitionTask;
+class SpeechRecognizer;
+struct SpeechRecognitionResult;
+struct SpeechRecognitionError;
+
+// The voice command listener: continuous recognition of the microphone that
+// turns a spoken Mandarin start or stop keyword into onStartCommand or
+// onStopCommand. Main thread only.
 class SpeechRecognitionManager : public QObject {
     Q_OBJECT
+    Q_PROPERTY(bool isListening READ isListening NOTIFY isListeningChanged)
+    Q_PROPERTY(QString lastRecognizedText READ lastRecognizedText NOTIFY lastRecognizedTextChanged)
+    Q_PROPERTY(QString lastHeardCommand READ lastHeardCommand NOTIFY lastHeardCommandChanged)
+    Q_PROPERTY(
+        Speech::AuthorizationStatus authorizationStatus READ authorizationStatus NOTIFY authorizationStatusChanged)
 
 public:
-    explicit SpeechRecognitionManager(QObject *parent = nullptr) : QObject(parent) {}
+    // Seconds on a monotonic clock.
+    using Clock = std::function<double()>;
+
+    // The "zh-CN" recognizer and the default microphone.
+    explicit SpeechRecognitionManager(QObject *parent = nullptr);
+    // Given services (tests: a file played as the microphone, a clock to set).
+    SpeechRecognitionManager(std::shared_ptr<SpeechRecognizer> recognizer, std::unique_ptr<AudioEngine> audioEngine,
+        Clock clock, QObject *parent = nullptr);
+    ~SpeechRecognitionManager() override;
+
+    bool isListening() const { return m_isListening; }
+    QString lastRecognizedText() const { return m_lastRecognizedText; }
+    QString lastHeardCommand() const { return m_lastHeardCommand; }
+    Speech::AuthorizationStatus authorizationStatus() const { return m_authorizationStatus; }
+
+    void setOnStartCommand(std::function<void()> action) { m_onStartCommand = std::move(action); }
+    void setOnStopCommand(std::function<void()> action) { m_onStopCommand = std::move(action); }
+
+    void requestAuthorization(std::function<void(bool)> completion);
+    void startListening();
+    void stopListening();
+    void pauseForRecording();
+    void resumeAfterRecording();
+
+    // Command detection on a transcript; the result handler's step, open to tests.
+    void checkVoiceCommands(const QString &text);
+
+Q_SIGNALS:
+    void isListeningChanged();
+    void lastRecognizedTextChanged();
+    void lastHeardCommandChanged();
+    void authorizationStatusChanged();
+
+private:
+    void handleRecognition(
+        const std::optional<SpeechRecognitionResult> &result, const std::optional<SpeechRecognitionError> &error);
+    void restartListening();
+    void stopListeningInternal();
+
+    void setIsListening(bool value);
+    void setLastRecognizedText(const QString &value);
+    void setLastHeardCommand(const QString &value);
+    void setAuthorizationStatus(Speech::AuthorizationStatus value);
+
+    bool m_isListening = false;
+    QString m_lastRecognizedText;
+    QString m_lastHeardCommand;
+    Speech::AuthorizationStatus m_authorizationStatus = Speech::AuthorizationStatus::NotDetermined;
+    std::function<void()> m_onStartCommand;
+    std::function<void()> m_onStopCommand;
+
+    std::shared_ptr<SpeechRecognizer> m_recognizer;
+    std::unique_ptr<AudioEngine> m_audioEngine;
+    std::shared_ptr<SpeechAudioBufferRecognitionRequest> m_request;
+    std::shared_ptr<SpeechRecognitionTask> m_task;
+    Clock m_clock;
+    double m_lastTriggerTime;
+    const double m_triggerCooldownSeconds = 0.8;
 };

@@ -1,0 +1,34 @@
+#include "platform/speech/AudioEngine.h"
+
+#include "platform/speech/MicrophoneInput.h"
+
+AudioEngine::AudioEngine() : AudioEngine(std::make_unique<MicrophoneInput>())
+{
+}
+
+AudioEngine::AudioEngine(std::unique_ptr<AudioInput> input) : m_input(std::move(input))
+{
+}
+
+AudioEngine::~AudioEngine()
+{
+    stop();
+}
+
+bool AudioEngine::start(QString *error)
+{
+    if (m_running) {
+        return true;
+    }
+    AudioInputNode *node = &m_inputNode;
+    m_running = m_input->start([node](const float *samples, size_t count) { node->deliver(samples, count); }, error);
+    return m_running;
+}
+
+void AudioEngine::stop()
+{
+    if (m_running) {
+        m_input->stop();
+        m_running = false;
+    }
+}

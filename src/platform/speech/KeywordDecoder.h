@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/speech/SpeechEngine.h"
+
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+// Finds the command keywords in one continuous stream of 16 kHz mono audio.
+// Two listeners run on the same audio: the keyword spotter, and the streaming
+// recognizer whose toneless syllables are matched against the keywords; the
+// second catches the stop phrases that the spotter misses on flat speech.
+class KeywordDecoder {
+public:
+    enum Method { Spotter = 1, Syllables = 2, Both = 3 };
+
+    explicit KeywordDecoder(std::shared_ptr<SpeechEngine> engine, Method method = Both);
+    ~KeywordDecoder();
+    KeywordDecoder(const KeywordDecoder &) = delete;
+    KeywordDecoder &operator=(const KeywordDecoder &) = delete;
+
+    // Labels of the keywords newly heard in these samples, in order.
+    QStringList accept(std::span<const float> samples);
+    // Flushes the engine at the end of the audio.
+    QStringList finish();
+
+    // Audio seconds consumed so far; where the last keyword ended.
+    double consumedSeconds() const;
+    double lastKeywordEndSeconds() const { return m_lastKeywordEndSeconds; }
+
+private:
+    QStringList decode();
+    void decodeSpotter(QStringList &found);
+    void decodeSyllables(QStringList &found);
+    void report(const QString &label, QStringList &found);
+
+    std::shared_ptr<SpeechEngine> m_engine;
+    Method m_method;
+    const sherpa::OnlineStream *m_spotterStream = nullptr;
+    const sherpa::OnlineStream *m_recognizerStream = nullptr;
+    int m_matchedTokens = 0; // recognizer tokens of this segment already used by a match
+    int64_t m_samples = 0;
+    double m_lastKeywordEndSeconds = -1000.0;
+};

@@ -1,0 +1,129 @@
+#include "platform/speech/SpeechEngine.h"
+
+#include "platform/speech/SpeechKeywords.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstring>
+
+namespace {
+const QString modelName = QStringLiteral("kws-zh-wenetspeech-3.3M");
+const QString libraryName = QStringLiteral("libsherpa-onnx-c-api.so");
+
+bool complete(const SpeechEngineLocation &location)
+{
+    return QFileInfo::exists(location.libraryPath)
+        && QFileInfo::exists(location.modelDir + QStringLiteral("/tokens.txt"));
+}
+
+sherpa::OnlineModelConfig modelConfig(
+    const QByteArray &encoder, const QByteArray &decoder, const QByteArray &joiner, const QByteArray &tokens)
+{
+    sherpa::OnlineModelConfig config;
+    std::memset(&config, 0, sizeof config);
+    config.transducer.encoder = encoder.constData();
+    config.transducer.decoder = decoder.constData();
+    config.transducer.joiner = joiner.constData();
+    config.tokens = tokens.constData();
+    config.numThreads = 1;
+    config.provider = "cpu";
+    return config;
+}
+} // namespace
+
+SpeechEngineLocation SpeechEngineLocation::standard()
+{
+    const QString deps = QStringLiteral(VELTROSCOPE_DEPS_DIR);
+    const SpeechEngineLocation tree{
+        deps + QStringLiteral("/sherpa-onnx/node_modules/sherpa-onnx-linux-x64/") + libraryName,
+        deps + QStringLiteral("/models/") + modelName};
+    if (complete(tree)) {
+        return tree;
+    }
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/speech/");
+    return {beside + libraryName, beside + modelName};
+}
+
+std::shared_ptr<SpeechEngine> SpeechEngine::load(const SpeechEngineLocation &location, QString *error)
+{
+    if (!complete(location)) {
+        if (error) {
+            *error = QStringLiteral("speech engine or model not found: %1, %2")
+                         .arg(location.libraryPath, location.modelDir);
+        }
+        return nullptr;
+    }
+    std::shared_ptr<SpeechEngine> engine(new SpeechEngine);
+    engine->m_api = sherpa::Api::load(location.libraryPath, error);
+    if (!engine->m_api) {
+        return nullptr;
+    }
+
+    const QString dir = location.modelDir + QLatin1Char('/');
+    const QByteArray encoder
+        = (dir + QStringLiteral("encoder-epoch-12-avg-2-chunk-16-left-64.int8.onnx")).toLocal8Bit();
+    const QByteArray decoder = (dir + QStringLiteral("decoder-epoch-12-avg-2-chunk-16-left-64.onnx")).toLocal8Bit();
+    const QByteArray joiner = (dir + QStringLiteral("joiner-epoch-12-avg-2-chunk-16-left-64.int8.onnx")).toLocal8Bit();
+    const QByteArray tokens = (dir + QStringLiteral("tokens.txt")).toLocal8Bit();
+    const QByteArray keywords = SpeechKeywords::spotterLines();
+
+    sherpa::KeywordSpotterConfig spotterConfig;
+    std::memset(&spotterConfig, 0, sizeof spotterConfig);
+    spotterConfig.featConfig = {sampleRate, 80};
+    spotterConfig.modelConfig = modelConfig(encoder, decoder, joiner, tokens);
+    spotterConfig.maxActivePaths = 4;
+    spotterConfig.numTrailingBlanks = 1;
+    spotterConfig.keywordsScore = 1.0f;
+    spotterConfig.keywordsThreshold = 0.25f;
+    spotterConfig.keywordsBuf = keywords.constData();
+    spotterConfig.keywordsBufSize = int32_t(keywords.size());
+    engine->m_spotter = engine->m_api->createKeywordSpotter(&spotterConfig);
+
+    sherpa::OnlineRecognizerConfig recognizerConfig;
+    std::memset(&recognizerConfig, 0, sizeof recognizerConfig);
+    recognizerConfig.featConfig = {sampleRate, 80};
+    recognizerConfig.modelConfig = modelConfig(encoder, decoder, joiner, tokens);
+    recognizerConfig.decodingMethod = "greedy_search";
+    recognizerConfig.maxActivePaths = 4;
+    recognizerConfig.enableEndpoint = 1;
+    recognizerConfig.rule1MinTrailingSilence = 2.4f;
+    recognizerConfig.rule2MinTrailingSilence = 1.2f;
+    recognizerConfig.rule3MinUtteranceLength = 20.0f;
+    engine->m_recognizer = engine->m_api->createOnlineRecognizer(&recognizerConfig);
+
+    if (!engine->m_spotter || !engine->m_recognizer) {
+        if (error) {
+            *error = QStringLiteral("speech model could not be loaded: %1").arg(location.modelDir);
+        }
+        return nullptr;
+    }
+    return engine;
+}
+
+std::shared_ptr<SpeechEngine> SpeechEngine::shared(QString *error)
+{
+    // Loaded on first use and kept: loading the model takes a noticeable moment.
+    static std::shared_ptr<SpeechEngine> engine;
+    static QString loadError;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        engine = load(SpeechEngineLocation::standard(), &loadError);
+    }
+    if (!engine && error) {
+        *error = loadError;
+    }
+    return engine;
+}
+
+SpeechEngine::~SpeechEngine()
+{
+    if (m_spotter) {
+        m_api->destroyKeywordSpotter(m_spotter);
+    }
+    if (m_recognizer) {
+        m_api->destroyOnlineRecognizer(m_recognizer);
+    }
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/speech/SherpaOnnxApi.h"
+
+#include <QString>
+
+#include <memory>
+#include <mutex>
+
+// Where the engine library and the keyword model are found.
+struct SpeechEngineLocation {
+    QString libraryPath;
+    QString modelDir;
+
+    // The set-up's folder of the source tree, else a "speech" folder beside
+    // the executable (an installed copy).
+    static SpeechEngineLocation standard();
+};
+
+// The loaded engine with the keyword model: a keyword spotter and, on the
+// same model, a streaming recognizer. Shared by every recognition task.
+class SpeechEngine {
+public:
+    // Null (with `error` set) when the library or the model cannot be loaded.
+    static std::shared_ptr<SpeechEngine> load(const SpeechEngineLocation &location, QString *error);
+    // The engine at the standard location, loaded once per process.
+    static std::shared_ptr<SpeechEngine> shared(QString *error);
+
+    ~SpeechEngine();
+    SpeechEngine(const SpeechEngine &) = delete;
+    SpeechEngine &operator=(const SpeechEngine &) = delete;
+
+    const sherpa::Api &api() const { return *m_api; }
+    const sherpa::KeywordSpotter *spotter() const { return m_spotter; }
+    const sherpa::OnlineRecognizer *recognizer() const { return m_recognizer; }
+
+    // Decoding from two tasks' threads at once is not something the library
+    // promises to support; a task holds this while it calls into the engine.
+    std::mutex &decodeMutex() { return m_decodeMutex; }
+
+    static constexpr int sampleRate = 16000;
+
+private:
+    SpeechEngine() = default;
+
+    std::shared_ptr<const sherpa::Api> m_api;
+    const sherpa::KeywordSpotter *m_spotter = nullptr;
+    const sherpa::OnlineRecognizer *m_recognizer = nullptr;
+    std::mutex m_decodeMutex;
+};
