@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdlib>
@@ -17,6 +19,12 @@ int main(int argc, char **argv)
     setenv("XDG_DATA_HOME", (homePath + "/.local/share").constData(), 1);
     setenv("XDG_CONFIG_HOME", (homePath + "/.config").constData(), 1);
     setenv("XDG_CACHE_HOME", (homePath + "/.cache").constData(), 1);
+    if (!getenv("XDG_RUNTIME_DIR")) {
+        const QByteArray runtime = homePath + "/runtime";
+        QDir().mkpath(QString::fromUtf8(runtime));
+        QFile::setPermissions(QString::fromUtf8(runtime), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        setenv("XDG_RUNTIME_DIR", runtime.constData(), 1);
+    }
     if (!getenv("QT_QPA_PLATFORM")) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
