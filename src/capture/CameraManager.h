@@ -2,28 +2,62 @@
 
 #include "library/VideoAspectRatio.h"
 #include "library/VideoResolution.h"
+#include "platform/media/CaptureDevice.h"
+#include "platform/media/PreviewSink.h"
 
 #include <QImage>
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <optional>
+
+class CaptureDeviceProvider;
+class CapturePermissions;
+class CaptureSession;
+class MovieFileOutput;
 
 // The one camera and recording controller of a run. Screens read its
 // properties and call its operations; it never includes a widget.
 class CameraManager : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
+    Q_PROPERTY(QList<CaptureDevice> availableDevices READ availableDevices NOTIFY availableDevicesChanged)
+    Q_PROPERTY(std::optional<CaptureDevice> selectedDevice READ selectedDevice NOTIFY selectedDeviceChanged)
+    Q_PROPERTY(PreviewSink *previewLayer READ previewLayer WRITE setPreviewLayer NOTIFY previewLayerChanged)
+    Q_PROPERTY(bool hasMicPermission READ hasMicPermission NOTIFY hasMicPermissionChanged)
+    Q_PROPERTY(bool hasCameraPermission READ hasCameraPermission NOTIFY hasCameraPermissionChanged)
     Q_PROPERTY(QString saveFolder READ saveFolder WRITE setSaveFolder NOTIFY saveFolderChanged)
 
 public:
+    // The machine's devices and permissions.
     explicit CameraManager(QObject *parent = nullptr);
+    // Devices and permission answers handed in (tests; an empty provider finds no camera).
+    CameraManager(std::shared_ptr<CaptureDeviceProvider> deviceProvider,
+        std::shared_ptr<CapturePermissions> permissions, QObject *parent = nullptr);
     ~CameraManager() override;
 
+    CaptureSession *captureSession() const { return m_captureSession.get(); }
     bool isRecording() const { return m_isRecording; }
+    QList<CaptureDevice> availableDevices() const { return m_availableDevices; }
+    std::optional<CaptureDevice> selectedDevice() const { return m_selectedDevice; }
+    PreviewSink *previewLayer() const { return m_previewLayer; }
+    void setPreviewLayer(PreviewSink *layer);
+    bool hasMicPermission() const { return m_hasMicPermission; }
+    bool hasCameraPermission() const { return m_hasCameraPermission; }
     QString saveFolder() const { return m_saveFolder; }
     void setSaveFolder(const QString &folder);
 
+    // Ratio the next finished recording is cropped to; safe from any thread.
+    VideoAspectRatio pendingAspectRatio() const { return m_pendingAspectRatio.load(); }
+    // Path of the recording most recently started.
+    std::optional<QString> currentRecordingURL() const { return m_currentRecordingURL; }
+
+    void selectDevice(const CaptureDevice &device);
     void configureResolution(VideoResolution resolution, VideoAspectRatio aspectRatio);
     void startRecording();
     void stopRecording();
@@ -39,10 +73,42 @@ public:
 
 Q_SIGNALS:
     void isRecordingChanged();
+    void availableDevicesChanged();
+    void selectedDeviceChanged();
+    void previewLayerChanged();
+    void hasMicPermissionChanged();
+    void hasCameraPermissionChanged();
     void saveFolderChanged();
 
 private:
+    void requestPermissions(std::function<void()> completion);
+    void discoverDevices();
+    void setupSession();
+    QString generateFileName() const;
+    static QString initialSaveFolder();
+    static QString unusedPath(const QString &folder, const QString &fileName);
+
+    void setIsRecording(bool value);
+    void setAvailableDevices(const QList<CaptureDevice> &devices);
+    void setSelectedDevice(const std::optional<CaptureDevice> &device);
+    void setHasMicPermission(bool value);
+    void setHasCameraPermission(bool value);
+
+    std::shared_ptr<CaptureDeviceProvider> m_deviceProvider;
+    std::shared_ptr<CapturePermissions> m_permissions;
+    // Deferred work and the recording delegate hold this weakly; it goes false
+    // first thing in the destructor.
+    std::shared_ptr<std::atomic<bool>> m_alive = std::make_shared<std::atomic<bool>>(true);
+
+    std::shared_ptr<CaptureSession> m_captureSession;
     bool m_isRecording = false;
+    QList<CaptureDevice> m_availableDevices;
+    std::optional<CaptureDevice> m_selectedDevice;
+    QPointer<PreviewSink> m_previewLayer;
+    bool m_hasMicPermission = false;
+    bool m_hasCameraPermission = false;
+    std::shared_ptr<MovieFileOutput> m_videoOutput;
+    std::optional<QString> m_currentRecordingURL;
+    std::atomic<VideoAspectRatio> m_pendingAspectRatio{VideoAspectRatio::ratio16x9};
     QString m_saveFolder;
-    VideoAspectRatio m_pendingAspectRatio = VideoAspectRatio::ratio16x9;
 };

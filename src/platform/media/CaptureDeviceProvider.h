@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/media/CaptureDevice.h"
+
+#include <QList>
+
+#include <optional>
+
+// Where the capture layer finds devices. The program uses the system's device
+// monitor; tests hand in devices of their own.
+class CaptureDeviceProvider {
+public:
+    virtual ~CaptureDeviceProvider() = default;
+
+    // The cameras, in a stable order.
+    virtual QList<CaptureDevice> videoDevices() = 0;
+    // The system's default microphone, if there is one.
+    virtual std::optional<CaptureDevice> defaultAudioDevice() = 0;
+};

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "platform/media/CaptureDeviceInput.h"
+#include "platform/media/CaptureServiceThread.h"
+#include "platform/media/GstPtr.h"
+#include "platform/media/MovieFileOutput.h"
+#include "platform/media/SessionPreset.h"
+
+#include <QList>
+#include <QSize>
+#include <QString>
+
+#include <gst/gst.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+class PreviewSink;
+
+// The GStreamer side of CaptureSession. Two locks, never held while calling
+// out: `m_configMutex` guards the session's declared state (inputs, outputs,
+// preset), `m_pipelineMutex` serialises changes to the pipeline. Streaming
+// threads take neither; they only hand work to the service thread.
+class CaptureSessionEngine {
+public:
+    CaptureSessionEngine();
+    ~CaptureSessionEngine();
+
+    void beginConfiguration();
+    void commitConfiguration();
+
+    QList<std::shared_ptr<CaptureDeviceInput>> inputs() const;
+    bool canAddInput(const std::shared_ptr<CaptureDeviceInput> &input) const;
+    void addInput(const std::shared_ptr<CaptureDeviceInput> &input);
+    void removeInput(const std::shared_ptr<CaptureDeviceInput> &input);
+
+    QList<MovieFileOutput *> outputs() const;
+    bool canAddOutput(MovieFileOutput *output) const;
+    void addOutput(MovieFileOutput *output);
+    void removeOutput(MovieFileOutput *output);
+
+    SessionPreset sessionPreset() const;
+    bool canSetSessionPreset(SessionPreset preset) const;
+    void setSessionPreset(SessionPreset preset);
+
+    bool isRunning() const;
+    void startRunning();
+
+    QSize activeVideoSize() const;
+    qint64 previewFrameCount() const { return m_previewFrames; }
+
+    // Called by MovieFileOutput.
+    void startRecording(MovieFileOutput *output, const QString &path, MovieFileOutput::RecordingDelegate delegate);
+    void stopRecording(MovieFileOutput *output);
+    bool isRecording(const MovieFileOutput *output) const;
+    bool hasAudioConnection(const MovieFileOutput *output) const;
+    bool isAudioFlowing() const;
+
+    // Called by PreviewSink.
+    void attachPreview(PreviewSink *sink);
+    void detachPreview(PreviewSink *sink);
+
+private:
+    struct Branch {
+        std::shared_ptr<CaptureDeviceInput> input;
+        QString deviceID;
+        GstCapsPtr requestedCaps;
+        std::vector<GstPtr<GstElement>> elements; // source first
+        GstPtr<GstElement> tee;
+        std::atomic<bool> failed = false;
+    };
+    struct Recording {
+        struct Link {
+            GstPtr<GstElement> tee;
+            GstPtr<GstPad> teePad;
+            GstPtr<GstPad> sinkPad;
+        };
+        CaptureSessionEngine *engine = nullptr;
+        MovieFileOutput *output = nullptr; // cleared when the output leaves the session
+        QString path;
+        MovieFileOutput::RecordingDelegate delegate;
+        GstPtr<GstElement> bin;
+        std::vector<Link> links;
+        bool hasAudio = false;
+        bool stopping = false;
+        bool finished = false;
+        std::atomic<qint64> videoFrames = 0;
+    };
+
+    void applyConfiguration();
+    void ensurePipeline();
+    void applyVideo(const std::shared_ptr<CaptureDeviceInput> &input, SessionPreset preset);
+    void applyAudio(const std::shared_ptr<CaptureDeviceInput> &input);
+    std::unique_ptr<Branch> buildVideoBranch(const std::shared_ptr<CaptureDeviceInput> &input, GstCapsPtr caps);
+    std::unique_ptr<Branch> buildAudioBranch(const std::shared_ptr<CaptureDeviceInput> &input);
+    bool startBranch(Branch &branch);
+    void dropBranch(std::unique_ptr<Branch> &branch);
+    GstCapsPtr videoCapsFor(const CaptureDevice &device, SessionPreset preset) const;
+
+    void endRecording(const std::shared_ptr<Recording> &recording);
+    void finishRecording(const std::shared_ptr<Recording> &recording, std::optional<QString> error);
+    void reportFailedStart(const QString &path, MovieFileOutput::RecordingDelegate delegate, const QString &error);
+
+    static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer engine);
+    void handleBusMessage(GstMessage *message);
+    static GstFlowReturn onPreviewSample(GstElement *appsink, gpointer engine);
+
+    // Declared state.
+    mutable std::mutex m_configMutex;
+    int m_configurationDepth = 0;
+    QList<std::shared_ptr<CaptureDeviceInput>> m_inputs;
+    QList<MovieFileOutput *> m_outputs;
+    SessionPreset m_preset = SessionPreset::high;
+    std::atomic<bool> m_running = false;
+
+    // The pipeline as built.
+    mutable std::recursive_mutex m_pipelineMutex;
+    GstPtr<GstElement> m_pipeline;
+    std::unique_ptr<Branch> m_video;
+    std::unique_ptr<Branch> m_audio;
+    std::shared_ptr<Recording> m_recording; // the one being written
+    std::vector<std::shared_ptr<Recording>> m_finishing; // stopped, waiting for the muxer
+
+    mutable std::mutex m_previewMutex;
+    std::vector<PreviewSink *> m_previewSinks;
+    std::atomic<qint64> m_previewFrames = 0;
+
+    std::unique_ptr<CaptureServiceThread> m_service;
+};

@@ -1,0 +1,81 @@
+#include "platform/media/CaptureSessionEngine.h"
+
+#include "platform/Log.h"
+
+namespace {
+
+bool isInside(GstObject *object, GstElement *element)
+{
+    return object == GST_OBJECT(element) || gst_object_has_as_ancestor(object, GST_OBJECT(element));
+}
+
+} // namespace
+
+GstBusSyncReply CaptureSessionEngine::onBusMessage(GstBus *, GstMessage *message, gpointer data)
+{
+    // Runs on whatever thread posted the message, often a streaming thread:
+    // hand it over and do nothing else here.
+    auto *engine = static_cast<CaptureSessionEngine *>(data);
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR:
+    case GST_MESSAGE_LATENCY:
+        gst_message_ref(message);
+        engine->m_service->post([engine, message] {
+            engine->handleBusMessage(message);
+            gst_message_unref(message);
+        });
+        break;
+    default:
+        break;
+    }
+    return GST_BUS_DROP;
+}
+
+void CaptureSessionEngine::handleBusMessage(GstMessage *message)
+{
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_LATENCY) {
+        std::lock_guard lock(m_pipelineMutex);
+        if (m_pipeline) {
+            gst_bin_recalculate_latency(GST_BIN(m_pipeline.get()));
+        }
+        return;
+    }
+    GError *error = nullptr;
+    gst_message_parse_error(message, &error, nullptr);
+    const QString text = QString::fromUtf8(error ? error->message : "unknown");
+    g_clear_error(&error);
+
+    std::shared_ptr<Recording> failedRecording;
+    {
+        std::lock_guard lock(m_pipelineMutex);
+        std::vector<std::shared_ptr<Recording>> recordings = m_finishing;
+        if (m_recording) {
+            recordings.push_back(m_recording);
+        }
+        for (const auto &recording : recordings) {
+            if (isInside(GST_MESSAGE_SRC(message), recording->bin.get())) {
+                failedRecording = recording;
+            }
+        }
+        if (!failedRecording) {
+            for (Branch *branch : {m_video.get(), m_audio.get()}) {
+                if (!branch) {
+                    continue;
+                }
+                for (const auto &element : branch->elements) {
+                    if (isInside(GST_MESSAGE_SRC(message), element.get())) {
+                        if (!branch->failed.exchange(true)) {
+                            Log::line(QStringLiteral("❌ 采集设备出错: ") + branch->input->device().localizedName()
+                                + QStringLiteral(": ") + text);
+                        }
+                        return;
+                    }
+                }
+            }
+            Log::line(QStringLiteral("❌ 采集出错: ") + text);
+            return;
+        }
+    }
+    Log::line(QStringLiteral("❌ 录制出错: ") + text);
+    finishRecording(failedRecording, text);
+}

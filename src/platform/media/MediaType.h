@@ -1,0 +1,4 @@
+#pragma once
+
+// What a capture device or connection carries.
+enum class MediaType { video, audio };

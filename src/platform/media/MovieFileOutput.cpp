@@ -1,0 +1,59 @@
+#include "platform/media/MovieFileOutput.h"
+
+#include "platform/media/CaptureSessionEngine.h"
+
+#include "platform/Log.h"
+
+#include <QThreadPool>
+
+MovieFileOutput::MovieFileOutput()
+    : m_audioConnection([this] {
+          CaptureSessionEngine *engine = m_engine.load();
+          return engine && engine->isAudioFlowing();
+      })
+{
+}
+
+MovieFileOutput::~MovieFileOutput()
+{
+    if (CaptureSessionEngine *engine = m_engine.load()) {
+        engine->removeOutput(this);
+    }
+}
+
+void MovieFileOutput::startRecording(const QString &outputFilePath, RecordingDelegate delegate)
+{
+    if (CaptureSessionEngine *engine = m_engine.load()) {
+        engine->startRecording(this, outputFilePath, std::move(delegate));
+        return;
+    }
+    // Not in a session: nothing can be written, and the delegate hears so once.
+    const QString error = QStringLiteral("录制输出不在采集会话中");
+    Log::line(QStringLiteral("❌ 无法开始录制: ") + error);
+    if (delegate) {
+        QThreadPool::globalInstance()->start(
+            [outputFilePath, delegate = std::move(delegate), error] { delegate(outputFilePath, error); });
+    }
+}
+
+void MovieFileOutput::stopRecording()
+{
+    if (CaptureSessionEngine *engine = m_engine.load()) {
+        engine->stopRecording(this);
+    }
+}
+
+bool MovieFileOutput::isRecording() const
+{
+    CaptureSessionEngine *engine = m_engine.load();
+    return engine && engine->isRecording(this);
+}
+
+CaptureConnection *MovieFileOutput::connectionWithMediaType(MediaType mediaType)
+{
+    CaptureSessionEngine *engine = m_engine.load();
+    if (mediaType != MediaType::audio || !engine || !engine->hasAudioConnection(this)) {
+        return nullptr;
+    }
+    return &m_audioConnection;
+}

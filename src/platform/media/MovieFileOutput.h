@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/media/CaptureConnection.h"
+#include "platform/media/MediaType.h"
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+
+class CaptureSessionEngine;
+
+// Writes what the session captures into .mp4 files, one recording at a time,
+// while the preview keeps running. The delegate learns of each finished file
+// exactly once, on the capture service's thread.
+class MovieFileOutput {
+public:
+    using RecordingDelegate
+        = std::function<void(const QString &outputFilePath, const std::optional<QString> &errorDescription)>;
+
+    MovieFileOutput();
+    ~MovieFileOutput();
+    MovieFileOutput(const MovieFileOutput &) = delete;
+    MovieFileOutput &operator=(const MovieFileOutput &) = delete;
+
+    void startRecording(const QString &outputFilePath, RecordingDelegate delegate);
+    void stopRecording();
+    bool isRecording() const;
+
+    // The audio connection exists while the output is in a session that holds a
+    // microphone; nullptr otherwise. Video has no connection object of its own.
+    CaptureConnection *connectionWithMediaType(MediaType mediaType);
+
+    // Video frames that reached the file in the last finished recording.
+    qint64 lastRecordingVideoFrames() const { return m_lastRecordingVideoFrames; }
+
+private:
+    friend class CaptureSessionEngine;
+    std::atomic<CaptureSessionEngine *> m_engine = nullptr;
+    CaptureConnection m_audioConnection;
+    std::atomic<qint64> m_lastRecordingVideoFrames = 0;
+};

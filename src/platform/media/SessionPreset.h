@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+// Capture quality of a session. `high` is the session's own default: 720p,
+// or the best the camera offers below it.
+enum class SessionPreset { high, p640x480, p1280x720, p1920x1080, p3840x2160 };
+
+namespace SessionPresets {
+// Frame size a preset asks the camera for; `high` has none of its own.
+QSize frameSize(SessionPreset preset);
+QString name(SessionPreset preset);
+} // namespace SessionPresets

@@ -1,0 +1,125 @@
+#include "platform/media/SystemDeviceProvider.h"
+
+#include "platform/media/CaptureDeviceBackend.h"
+#include "platform/media/GstPtr.h"
+
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+
+QString stringProperty(GstDevice *device, const char *key)
+{
+    GstStructure *properties = gst_device_get_properties(device);
+    if (!properties) {
+        return {};
+    }
+    QString value;
+    if (const gchar *text = gst_structure_get_string(properties, key)) {
+        value = QString::fromUtf8(text);
+    } else if (gst_structure_has_field(properties, key)) {
+        GCharPtr serialized(gst_value_serialize(gst_structure_get_value(properties, key)));
+        value = QString::fromUtf8(serialized.get());
+    }
+    gst_structure_free(properties);
+    return value;
+}
+
+bool booleanProperty(GstDevice *device, const char *key)
+{
+    GstStructure *properties = gst_device_get_properties(device);
+    gboolean value = FALSE;
+    if (properties) {
+        gst_structure_get_boolean(properties, key, &value);
+        gst_structure_free(properties);
+    }
+    return value;
+}
+
+// One identity per device that survives restarts, with the API in front so a
+// camera seen through V4L2 and through PipeWire gets two distinct ids.
+QString uniqueIDOf(GstDevice *device)
+{
+    for (const char *key : {"node.name", "device.path", "udev-id", "device.bus_path", "object.path"}) {
+        const QString value = stringProperty(device, key);
+        if (!value.isEmpty()) {
+            const QString api = stringProperty(device, "device.api");
+            return (api.isEmpty() ? QStringLiteral("device") : api) + QLatin1Char(':') + value;
+        }
+    }
+    GCharPtr name(gst_device_get_display_name(device));
+    return QStringLiteral("device:") + QString::fromUtf8(name.get());
+}
+
+QList<GstPtr<GstDevice>> monitoredDevices(const char *deviceClass)
+{
+    GstPtr<GstDeviceMonitor> monitor(gst_device_monitor_new());
+    gst_device_monitor_add_filter(monitor.get(), deviceClass, nullptr);
+    QList<GstPtr<GstDevice>> devices;
+    if (!gst_device_monitor_start(monitor.get())) {
+        return devices;
+    }
+    GList *list = gst_device_monitor_get_devices(monitor.get());
+    for (GList *item = list; item; item = item->next) {
+        devices.append(GstPtr<GstDevice>(GST_DEVICE(item->data)));
+    }
+    g_list_free(list);
+    gst_device_monitor_stop(monitor.get());
+    return devices;
+}
+
+} // namespace
+
+QList<CaptureDevice> SystemDeviceProvider::videoDevices()
+{
+    const QList<GstPtr<GstDevice>> found = monitoredDevices("Video/Source");
+
+    // With PipeWire running, a V4L2 camera shows up twice; keep PipeWire's copy,
+    // which other programs can share.
+    QSet<QString> pipewirePaths;
+    for (const auto &device : found) {
+        const QString path = stringProperty(device.get(), "api.v4l2.path");
+        if (!path.isEmpty()) {
+            pipewirePaths.insert(path);
+        }
+    }
+
+    QList<CaptureDevice> devices;
+    for (const auto &device : found) {
+        if (stringProperty(device.get(), "device.api") == QLatin1String("v4l2")
+            && pipewirePaths.contains(stringProperty(device.get(), "device.path"))) {
+            continue;
+        }
+        devices.append(CaptureDevice(
+            std::make_shared<MonitoredDeviceBackend>(device.get(), uniqueIDOf(device.get()), MediaType::video)));
+    }
+    // The monitor's order depends on which provider answers first; sort for a stable list.
+    std::stable_sort(devices.begin(), devices.end(), [](const CaptureDevice &a, const CaptureDevice &b) {
+        return std::pair(a.localizedName(), a.uniqueID()) < std::pair(b.localizedName(), b.uniqueID());
+    });
+    return devices;
+}
+
+std::optional<CaptureDevice> SystemDeviceProvider::defaultAudioDevice()
+{
+    const QList<GstPtr<GstDevice>> found = monitoredDevices("Audio/Source");
+    GstDevice *chosen = nullptr;
+    for (const auto &device : found) {
+        // Monitors of outputs are not microphones.
+        if (stringProperty(device.get(), "device.class") == QLatin1String("monitor")) {
+            continue;
+        }
+        if (booleanProperty(device.get(), "is-default")) {
+            chosen = device.get();
+            break;
+        }
+        if (!chosen) {
+            chosen = device.get();
+        }
+    }
+    if (!chosen) {
+        return std::nullopt;
+    }
+    return CaptureDevice(std::make_shared<MonitoredDeviceBackend>(chosen, uniqueIDOf(chosen), MediaType::audio));
+}
