@@ -111,4 +111,11 @@ private:
     std::optional<QString> m_currentRecordingURL;
     std::atomic<VideoAspectRatio> m_pendingAspectRatio{VideoAspectRatio::ratio16x9};
     QString m_saveFolder;
+
+private:
+    // Post-recording processing, in CameraManagerPostProcessing.cpp. The crop
+    // completes with the final path, or none when the recorded file stays.
+    using CropCompletion = std::function<void(const std::optional<QString> &croppedPath)>;
+    static void cropVideoToAspect(const QString &inputPath, double targetRatio, CropCompletion completion);
+    static void saveVideoRecord(const QString &videoPath, const QPointer<CameraManager> &manager);
 };

@@ -1,0 +1,87 @@
+#include "platform/media/ExportSession.h"
+
+#include "platform/media/CropGeometry.h"
+#include "platform/media/ExportPipeline.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+#include <thread>
+
+std::shared_ptr<ExportSession> ExportSession::make(const MediaAsset &asset)
+{
+    if (!asset.isReadable() || asset.tracks(MediaType::video).isEmpty() || !ExportPipeline::isAvailable()) {
+        return nullptr;
+    }
+    return std::shared_ptr<ExportSession>(new ExportSession(asset));
+}
+
+std::optional<QString> ExportSession::errorDescription() const
+{
+    std::lock_guard lock(m_errorMutex);
+    return m_errorDescription;
+}
+
+void ExportSession::exportAsynchronously(std::function<void()> completion)
+{
+    Status expected = Status::unknown;
+    if (!m_status.compare_exchange_strong(expected, Status::waiting)) {
+        return; // one export per session
+    }
+    m_completion = std::move(completion);
+    // The thread holds the session until the completion has run.
+    std::thread([self = shared_from_this()] { self->run(); }).detach();
+}
+
+void ExportSession::run()
+{
+    m_status = Status::exporting;
+    const MediaTrack track = m_asset.tracks(MediaType::video).first();
+    const QSizeF displaySize = track.preferredTransform.apply(track.naturalSize);
+
+    ExportPipeline::Settings settings;
+    settings.inputPath = m_asset.path();
+    settings.outputPath = m_outputPath;
+    settings.displaySize = displaySize.toSize();
+    settings.cropRect = CropGeometry::encodedRect(m_composition.cropRect, displaySize);
+    settings.framesPerSecond = int(std::lround(m_composition.framesPerSecond()));
+    settings.isIndexFirst = m_shouldOptimizeForNetworkUse;
+    if (m_outputPath.isEmpty() || settings.cropRect.isEmpty() || settings.framesPerSecond <= 0) {
+        finish(Status::failed, QStringLiteral("invalid export settings"));
+        return;
+    }
+
+    const ExportPipeline::Result result = ExportPipeline::run(settings, m_isCancelRequested, stallTimeoutMs);
+    switch (result.outcome) {
+    case ExportPipeline::Outcome::cancelled:
+        finish(Status::cancelled, std::nullopt);
+        return;
+    case ExportPipeline::Outcome::failed:
+        finish(Status::failed, result.errorDescription);
+        return;
+    case ExportPipeline::Outcome::completed:
+        break;
+    }
+    // An end of stream alone does not prove a usable file: a graph that ran
+    // dry writes an empty one. Only a readable video counts as done.
+    const MediaAsset written(m_outputPath);
+    if (QFileInfo(m_outputPath).size() <= 0 || written.tracks(MediaType::video).isEmpty()) {
+        finish(Status::failed, QStringLiteral("the exported file holds no video: ") + m_outputPath);
+        return;
+    }
+    finish(Status::completed, std::nullopt);
+}
+
+void ExportSession::finish(Status status, const std::optional<QString> &error)
+{
+    {
+        std::lock_guard lock(m_errorMutex);
+        m_errorDescription = error;
+    }
+    m_status = status;
+    auto completion = std::move(m_completion);
+    m_completion = nullptr;
+    if (completion) {
+        completion();
+    }
+}

@@ -1,0 +1,104 @@
+#include "platform/media/MediaAsset.h"
+
+#include "platform/media/MediaAssetHandles.h"
+
+#include <gst/pbutils/pbutils.h>
+
+#include <QFileInfo>
+
+namespace {
+constexpr GstClockTime discoveryTimeout = 30 * GST_SECOND;
+
+struct DiscovererInfoUnref {
+    void operator()(GstDiscovererInfo *info) const { gst_discoverer_info_unref(info); }
+};
+
+QString orientationTag(const GstTagList *tags)
+{
+    gchar *value = nullptr;
+    if (!tags || !gst_tag_list_get_string(tags, GST_TAG_IMAGE_ORIENTATION, &value)) {
+        return {};
+    }
+    const QString tag = QString::fromUtf8(value);
+    g_free(value);
+    return tag;
+}
+
+MediaTrack videoTrack(GstDiscovererStreamInfo *stream, const GstTagList *globalTags)
+{
+    auto *video = GST_DISCOVERER_VIDEO_INFO(stream);
+    MediaTrack track;
+    track.mediaType = MediaType::video;
+    track.naturalSize = QSizeF(gst_discoverer_video_info_get_width(video), gst_discoverer_video_info_get_height(video));
+    const guint rateDenominator = gst_discoverer_video_info_get_framerate_denom(video);
+    if (rateDenominator > 0) {
+        track.nominalFrameRate = double(gst_discoverer_video_info_get_framerate_num(video)) / rateDenominator;
+    }
+    QString tag = orientationTag(gst_discoverer_stream_info_get_tags(stream));
+    if (tag.isEmpty()) {
+        tag = orientationTag(globalTags);
+    }
+    track.preferredTransform = DisplayTransform::fromOrientationTag(tag);
+    return track;
+}
+} // namespace
+
+MediaAsset::MediaAsset(const QString &path) : m_path(path)
+{
+    GError *rawError = nullptr;
+    gchar *uri = gst_filename_to_uri(QFileInfo(path).absoluteFilePath().toUtf8().constData(), &rawError);
+    media::GErrorHandle uriError(rawError);
+    if (!uri) {
+        m_errorDescription = uriError ? QString::fromUtf8(uriError->message) : QStringLiteral("invalid path");
+        return;
+    }
+    std::unique_ptr<gchar, decltype(&g_free)> uriText(uri, g_free);
+
+    rawError = nullptr;
+    media::GstObjectHandle<GstDiscoverer> discoverer(gst_discoverer_new(discoveryTimeout, &rawError));
+    media::GErrorHandle discovererError(rawError);
+    if (!discoverer) {
+        m_errorDescription
+            = discovererError ? QString::fromUtf8(discovererError->message) : QStringLiteral("no discoverer");
+        return;
+    }
+
+    rawError = nullptr;
+    std::unique_ptr<GstDiscovererInfo, DiscovererInfoUnref> info(
+        gst_discoverer_discover_uri(discoverer.get(), uri, &rawError));
+    media::GErrorHandle error(rawError);
+    const GstDiscovererResult result = info ? gst_discoverer_info_get_result(info.get()) : GST_DISCOVERER_ERROR;
+    if (!info || (result != GST_DISCOVERER_OK && result != GST_DISCOVERER_MISSING_PLUGINS)) {
+        m_errorDescription = error ? QString::fromUtf8(error->message) : QStringLiteral("unreadable media file");
+        return;
+    }
+
+    m_isReadable = true;
+    const GstClockTime duration = gst_discoverer_info_get_duration(info.get());
+    m_durationSeconds = GST_CLOCK_TIME_IS_VALID(duration) ? double(duration) / GST_SECOND : 0.0;
+
+    const GstTagList *globalTags = gst_discoverer_info_get_tags(info.get());
+    GList *streams = gst_discoverer_info_get_stream_list(info.get());
+    for (GList *item = streams; item; item = item->next) {
+        auto *stream = static_cast<GstDiscovererStreamInfo *>(item->data);
+        if (GST_IS_DISCOVERER_VIDEO_INFO(stream)) {
+            if (!gst_discoverer_video_info_is_image(GST_DISCOVERER_VIDEO_INFO(stream))) {
+                m_tracks.append(videoTrack(stream, globalTags));
+            }
+        } else if (GST_IS_DISCOVERER_AUDIO_INFO(stream)) {
+            m_tracks.append(MediaTrack{MediaType::audio, {}, {}, 0.0});
+        }
+    }
+    gst_discoverer_stream_info_list_free(streams);
+}
+
+QList<MediaTrack> MediaAsset::tracks(MediaType mediaType) const
+{
+    QList<MediaTrack> result;
+    for (const MediaTrack &track : m_tracks) {
+        if (track.mediaType == mediaType) {
+            result.append(track);
+        }
+    }
+    return result;
+}

@@ -1,0 +1,264 @@
+#include "capture/CameraManager.h"
+
+#include "library/DatabaseManager.h"
+#include "platform/desktop/AppPaths.h"
+#include "platform/media/FixedCapturePermissions.h"
+#include "platform/media/MediaAsset.h"
+#include "platform/media/MediaAssetTestFiles.h"
+#include "platform/media/StaticDeviceProvider.h"
+#include "support/LogCapture.h"
+#include "support/MainLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <ostream>
+#include <thread>
+
+// Readable failure messages for paths and log lines.
+static void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << text.toStdString();
+}
+
+namespace {
+constexpr int processingTimeoutMs = 120000;
+
+// The lines of the processing, without the manager's start-up and the store's.
+QStringList processingLines(const LogCapture &log)
+{
+    QStringList lines;
+    for (const QString &line : log.lines()) {
+        if (line.startsWith("✅ 录制完成") || line.startsWith("⚠️ 录制结束") || line.startsWith("✂️")
+            || line.startsWith("❌")) {
+            lines << line;
+        }
+    }
+    return lines;
+}
+
+std::unique_ptr<CameraManager> managerCroppingTo(VideoAspectRatio ratio)
+{
+    auto manager = std::make_unique<CameraManager>(
+        std::make_shared<StaticDeviceProvider>(), std::make_shared<FixedCapturePermissions>(true, true));
+    manager->configureResolution(VideoResolution::p1080, ratio);
+    return manager;
+}
+
+// The capture layer reports from a thread of its own.
+void reportFinished(CameraManager &manager, const QString &path, const std::optional<QString> &error = std::nullopt)
+{
+    std::thread([&] { manager.fileOutputDidFinishRecording(path, error); }).join();
+}
+
+bool waitForVideos(qsizetype count)
+{
+    return MainLoop::waitUntil(
+        [count] { return DatabaseManager::shared().videos().size() >= count; }, processingTimeoutMs);
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString thumbnailFor(const QString &baseName)
+{
+    return AppPaths::thumbnailsFolder() + "/" + baseName + ".png";
+}
+
+testfiles::VideoSpec recording(QSize size, double seconds, bool hasAudio = true)
+{
+    testfiles::VideoSpec spec;
+    spec.size = size;
+    spec.frameCount = int(seconds * spec.framesPerSecond);
+    spec.hasAudio = hasAudio;
+    return spec;
+}
+} // namespace
+
+TEST(CameraManagerPostProcessing, CropsA1080pRecordingToSquareInPlace)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("20250303_140509.mp4");
+    ASSERT_TRUE(testfiles::writeVideo(path, recording({1920, 1080}, 3.0)));
+    LogCapture log;
+    auto manager = managerCroppingTo(VideoAspectRatio::ratio1x1);
+
+    reportFinished(*manager, path);
+    ASSERT_TRUE(waitForVideos(1));
+
+    EXPECT_EQ(processingLines(log), QStringList({"✅ 录制完成: " + path, "✂️ 已按比例 1.0 裁剪视频"}));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"20250303_140509.mp4"});
+    const MediaAsset cropped(path);
+    const QList<MediaTrack> video = cropped.tracks(MediaType::video);
+    ASSERT_EQ(video.size(), 1);
+    EXPECT_EQ(video.first().naturalSize, QSizeF(1080, 1080));
+    EXPECT_DOUBLE_EQ(video.first().nominalFrameRate, 30.0);
+    EXPECT_EQ(cropped.tracks(MediaType::audio).size(), 1);
+    EXPECT_NEAR(cropped.durationSeconds(), 3.0, 0.15);
+    const QStringList boxes = testfiles::topLevelBoxes(path);
+    EXPECT_LT(boxes.indexOf("moov"), boxes.indexOf("mdat")) << boxes.join(',').toStdString();
+    EXPECT_GE(boxes.indexOf("moov"), 0);
+
+    const VideoRecord &row = DatabaseManager::shared().videos().first();
+    EXPECT_EQ(row.fileName, "20250303_140509.mp4");
+    EXPECT_EQ(row.filePath, path);
+    EXPECT_EQ(row.thumbnailPath, thumbnailFor("20250303_140509"));
+    const QImage thumbnail(thumbnailFor("20250303_140509"), "PNG");
+    EXPECT_EQ(thumbnail.size(), QSize(320, 320));
+}
+
+TEST(CameraManagerPostProcessing, SeveralRecordingsAtOnceEachKeepTheirOwnNames)
+{
+    QTemporaryDir folder;
+    const QString fourByThree = folder.filePath("20250303_140509.mp4");
+    const QString wide = folder.filePath("20250303_140600.mp4");
+    ASSERT_TRUE(testfiles::writeVideo(fourByThree, recording({640, 480}, 1.0)));
+    ASSERT_TRUE(testfiles::writeVideo(wide, recording({1280, 720}, 1.0)));
+    const QByteArray wideBefore = contents(wide);
+    LogCapture log;
+    auto manager = managerCroppingTo(VideoAspectRatio::ratio16x9);
+
+    std::thread first([&] { manager->fileOutputDidFinishRecording(fourByThree, std::nullopt); });
+    std::thread second([&] { manager->fileOutputDidFinishRecording(wide, std::nullopt); });
+    first.join();
+    second.join();
+    ASSERT_TRUE(waitForVideos(2));
+
+    // Only the 4:3 one is exported, at 640 x 360 from y = 60.
+    EXPECT_EQ(log.count("✂️ 已按比例 1.7777777777777777 裁剪视频"), 1);
+    EXPECT_EQ(MediaAsset(fourByThree).tracks(MediaType::video).first().naturalSize, QSizeF(640, 360));
+    EXPECT_EQ(contents(wide), wideBefore);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({"20250303_140509.mp4", "20250303_140600.mp4"}));
+    QStringList paths;
+    for (const VideoRecord &row : DatabaseManager::shared().videos()) {
+        paths << row.filePath;
+    }
+    paths.sort();
+    EXPECT_EQ(paths, QStringList({fourByThree, wide}));
+    EXPECT_EQ(QImage(thumbnailFor("20250303_140509")).size(), QSize(320, 180));
+    EXPECT_EQ(QImage(thumbnailFor("20250303_140600")).size(), QSize(320, 180));
+}
+
+TEST(CameraManagerPostProcessing, PortraitCropOfA1080pRecordingSucceeds)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("portrait.mp4");
+    ASSERT_TRUE(testfiles::writeVideo(path, recording({1920, 1080}, 0.7, false)));
+    LogCapture log;
+    auto manager = managerCroppingTo(VideoAspectRatio::ratio9x16);
+
+    reportFinished(*manager, path);
+    ASSERT_TRUE(waitForVideos(1));
+
+    EXPECT_TRUE(log.contains("✂️ 已按比例 0.5625 裁剪视频")) << log.lines().join('\n').toStdString();
+    const QSizeF size = MediaAsset(path).tracks(MediaType::video).first().naturalSize;
+    EXPECT_EQ(size.height(), 1080);
+    EXPECT_TRUE(size.width() == 606 || size.width() == 608) << size.width();
+    EXPECT_EQ(QImage(thumbnailFor("portrait")).height(), 320);
+}
+
+TEST(CameraManagerPostProcessing, FileWithoutPictureIsAddedUncropped)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("sound.mp4");
+    ASSERT_TRUE(testfiles::writeSoundOnly(path, 1.0));
+    const QByteArray before = contents(path);
+    LogCapture log;
+    auto manager = managerCroppingTo(VideoAspectRatio::ratio1x1);
+
+    reportFinished(*manager, path);
+    ASSERT_TRUE(waitForVideos(1));
+
+    const QStringList lines = processingLines(log);
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[0], "✅ 录制完成: " + path);
+    EXPECT_EQ(lines[1], "❌ 视频中没有视频轨道");
+    EXPECT_TRUE(lines[2].startsWith("❌ 生成缩略图失败: ")) << lines[2].toStdString();
+    EXPECT_EQ(contents(path), before);
+    const VideoRecord &row = DatabaseManager::shared().videos().first();
+    EXPECT_EQ(row.filePath, path);
+    // The path is stored even though no picture was written.
+    EXPECT_EQ(row.thumbnailPath, thumbnailFor("sound"));
+    EXPECT_FALSE(QFile::exists(thumbnailFor("sound")));
+}
+
+TEST(CameraManagerPostProcessing, CorruptFileWithReportedErrorIsAddedUntouched)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("broken.mp4");
+    QByteArray garbage(64 * 1024, '\0');
+    for (qsizetype i = 0; i < garbage.size(); ++i) {
+        garbage[i] = char((i * 7919) % 251);
+    }
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromHex("0000001866747970") + garbage); // looks like MPEG-4 at first
+    }
+    const QByteArray before = contents(path);
+    LogCapture log;
+    auto manager = managerCroppingTo(VideoAspectRatio::ratio4x3);
+
+    reportFinished(*manager, path, QStringLiteral("磁盘已满"));
+    ASSERT_TRUE(waitForVideos(1));
+
+    const QStringList lines = processingLines(log);
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[0], "⚠️ 录制结束: 磁盘已满");
+    EXPECT_EQ(lines[1], "✅ 录制完成: " + path);
+    EXPECT_EQ(lines[2], "❌ 视频中没有视频轨道");
+    EXPECT_EQ(contents(path), before);
+    EXPECT_EQ(DatabaseManager::shared().videos().first().filePath, path);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"broken.mp4"});
+}
+
+TEST(CameraManagerPostProcessing, FailedExportLeavesTheRecordingIntact)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("take.mp4");
+    ASSERT_TRUE(testfiles::writeVideo(path, recording({640, 360}, 0.7)));
+    const QByteArray before = contents(path);
+    // Something the export cannot write over sits at its temporary name.
+    ASSERT_TRUE(QDir().mkpath(folder.filePath("take.cropped.mp4")));
+    LogCapture log;
+    auto manager = managerCroppingTo(VideoAspectRatio::ratio1x1);
+
+    reportFinished(*manager, path);
+    ASSERT_TRUE(waitForVideos(1));
+
+    EXPECT_EQ(log.linesStartingWith("❌ 视频裁剪失败: ").size(), 1) << log.lines().join('\n').toStdString();
+    EXPECT_TRUE(log.linesStartingWith("✂️").isEmpty());
+    EXPECT_EQ(contents(path), before);
+    EXPECT_EQ(DatabaseManager::shared().videos().first().filePath, path);
+    EXPECT_EQ(QImage(thumbnailFor("take")).size(), QSize(320, 180));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"take.mp4"});
+}
+
+TEST(CameraManagerPostProcessing, NothingIsSavedOnceTheManagerIsGone)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("late.mp4");
+    ASSERT_TRUE(testfiles::writeVideo(path, recording({640, 480}, 1.0)));
+    LogCapture log;
+    auto manager = managerCroppingTo(VideoAspectRatio::ratio1x1);
+
+    reportFinished(*manager, path);
+    manager.reset();
+    ASSERT_TRUE(
+        MainLoop::waitUntil([&] { return log.contains("✂️ 已按比例 1.0 裁剪视频"); }, processingTimeoutMs));
+    MainLoop::spin(300);
+    MainLoop::drain();
+
+    EXPECT_TRUE(DatabaseManager::shared().videos().isEmpty());
+    EXPECT_FALSE(QFile::exists(thumbnailFor("late")));
+    // The crop itself had already started and finished.
+    EXPECT_EQ(MediaAsset(path).tracks(MediaType::video).first().naturalSize, QSizeF(480, 480));
+}

@@ -1,0 +1,192 @@
+#include "platform/media/ExportSession.h"
+
+#include "platform/media/ImageGenerator.h"
+#include "platform/media/MediaAssetTestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+// Runs an export and waits for its completion; returns how often it was called.
+int exportAndWait(const std::shared_ptr<ExportSession> &session, std::thread::id *completionThread = nullptr)
+{
+    std::mutex mutex;
+    std::condition_variable done;
+    int calls = 0;
+    session->exportAsynchronously([&] {
+        std::lock_guard lock(mutex);
+        ++calls;
+        if (completionThread) {
+            *completionThread = std::this_thread::get_id();
+        }
+        done.notify_all();
+    });
+    std::unique_lock lock(mutex);
+    done.wait_for(lock, std::chrono::seconds(120), [&] { return calls > 0; });
+    lock.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // a second call would show here
+    std::lock_guard again(mutex);
+    return calls;
+}
+
+std::shared_ptr<ExportSession> cropSession(const QString &input, const QString &output, const QRectF &crop)
+{
+    auto session = ExportSession::make(MediaAsset(input));
+    if (session) {
+        session->setOutputPath(output);
+        session->setVideoComposition(VideoComposition{crop, 1, 30});
+        session->setShouldOptimizeForNetworkUse(true);
+    }
+    return session;
+}
+} // namespace
+
+TEST(ExportSession, CropsToThirtyFramesKeepsSoundAndPutsTheIndexFirst)
+{
+    QTemporaryDir dir;
+    const QString input = dir.filePath("in.mp4");
+    testfiles::VideoSpec spec;
+    spec.size = {320, 180};
+    spec.frameCount = 25;
+    spec.framesPerSecond = 25; // the export must change it to 30
+    ASSERT_TRUE(testfiles::writeVideo(input, spec));
+
+    const QString output = dir.filePath("out.mp4");
+    const auto session = cropSession(input, output, QRectF(70, 0, 180, 180));
+    ASSERT_TRUE(session);
+    std::thread::id completionThread;
+    EXPECT_EQ(exportAndWait(session, &completionThread), 1);
+    ASSERT_EQ(session->status(), ExportSession::Status::completed)
+        << session->errorDescription().value_or("").toStdString();
+    EXPECT_FALSE(session->errorDescription());
+    EXPECT_NE(completionThread, std::this_thread::get_id());
+
+    const MediaAsset result(output);
+    const QList<MediaTrack> video = result.tracks(MediaType::video);
+    ASSERT_EQ(video.size(), 1);
+    EXPECT_EQ(video.first().naturalSize, QSizeF(180, 180));
+    EXPECT_DOUBLE_EQ(video.first().nominalFrameRate, 30.0);
+    EXPECT_EQ(result.tracks(MediaType::audio).size(), 1);
+    EXPECT_NEAR(result.durationSeconds(), 1.0, 0.1);
+    const QStringList boxes = testfiles::topLevelBoxes(output);
+    ASSERT_TRUE(boxes.contains("moov") && boxes.contains("mdat")) << boxes.join(',').toStdString();
+    EXPECT_LT(boxes.indexOf("moov"), boxes.indexOf("mdat"));
+    // No scratch files left beside the output.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"in.mp4", "out.mp4"}));
+}
+
+TEST(ExportSession, CropsInDisplayCoordinatesAndDoesNotTurnTwice)
+{
+    QTemporaryDir dir;
+    const QString input = dir.filePath("turned.mp4");
+    testfiles::VideoSpec spec;
+    spec.size = {320, 240}; // shown as 240 x 320
+    spec.frameCount = 10;
+    spec.hasAudio = false;
+    spec.orientation = "rotate-90";
+    // White top band of the stored picture: on screen it is the right edge.
+    ASSERT_TRUE(testfiles::writeDrawnVideo(input, spec, [](int) {
+        QImage image(320, 240, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        QPainter(&image).fillRect(0, 0, 320, 40, Qt::white);
+        return image;
+    }));
+
+    const QString output = dir.filePath("out.mp4");
+    // Keep the right half of the upright picture.
+    const auto session = cropSession(input, output, QRectF(120, 0, 120, 320));
+    ASSERT_TRUE(session);
+    exportAndWait(session);
+    ASSERT_EQ(session->status(), ExportSession::Status::completed)
+        << session->errorDescription().value_or("").toStdString();
+
+    const QList<MediaTrack> video = MediaAsset(output).tracks(MediaType::video);
+    ASSERT_EQ(video.size(), 1);
+    EXPECT_EQ(video.first().naturalSize, QSizeF(120, 320));
+    EXPECT_EQ(video.first().preferredTransform, DisplayTransform::identity);
+    ImageGenerator generator(output);
+    generator.setAppliesPreferredTrackTransform(true);
+    QString error;
+    const auto picture = generator.copyImage(0.1, &error);
+    ASSERT_TRUE(picture) << error.toStdString();
+    EXPECT_GT(qGray(picture->pixel(110, 160)), 200); // the band, at the right
+    EXPECT_LT(qGray(picture->pixel(20, 160)), 50);
+}
+
+TEST(ExportSession, SoundInOtherFormatsIsReencoded)
+{
+    QTemporaryDir dir;
+    const QString input = dir.filePath("mp3.mp4");
+    testfiles::VideoSpec spec;
+    spec.size = {160, 120};
+    spec.frameCount = 15;
+    spec.audioEncoder = "lamemp3enc";
+    ASSERT_TRUE(testfiles::writeVideo(input, spec));
+
+    const QString output = dir.filePath("out.mp4");
+    const auto session = cropSession(input, output, QRectF(20, 0, 120, 120));
+    ASSERT_TRUE(session);
+    exportAndWait(session);
+    ASSERT_EQ(session->status(), ExportSession::Status::completed)
+        << session->errorDescription().value_or("").toStdString();
+    EXPECT_EQ(MediaAsset(output).tracks(MediaType::audio).size(), 1);
+}
+
+TEST(ExportSession, FailuresReportOnceWithADescription)
+{
+    QTemporaryDir dir;
+    const QString input = dir.filePath("in.mp4");
+    testfiles::VideoSpec spec;
+    spec.size = {160, 120};
+    spec.frameCount = 10;
+    ASSERT_TRUE(testfiles::writeVideo(input, spec));
+
+    // A folder in the way of the output file.
+    const QString blocked = dir.filePath("blocked.mp4");
+    ASSERT_TRUE(QDir().mkpath(blocked));
+    const auto session = cropSession(input, blocked, QRectF(20, 0, 120, 120));
+    ASSERT_TRUE(session);
+    EXPECT_EQ(exportAndWait(session), 1);
+    EXPECT_EQ(session->status(), ExportSession::Status::failed);
+    ASSERT_TRUE(session->errorDescription());
+    EXPECT_FALSE(session->errorDescription()->isEmpty());
+
+    const auto missingFolder = cropSession(input, dir.filePath("no/such/folder/out.mp4"), QRectF(20, 0, 120, 120));
+    ASSERT_TRUE(missingFolder);
+    EXPECT_EQ(exportAndWait(missingFolder), 1);
+    EXPECT_EQ(missingFolder->status(), ExportSession::Status::failed);
+}
+
+TEST(ExportSession, NoSessionForFilesWithoutPicture)
+{
+    QTemporaryDir dir;
+    const QString sound = dir.filePath("sound.mp4");
+    ASSERT_TRUE(testfiles::writeSoundOnly(sound, 0.3));
+    EXPECT_FALSE(ExportSession::make(MediaAsset(sound)));
+    EXPECT_FALSE(ExportSession::make(MediaAsset(dir.filePath("missing.mp4"))));
+}
+
+TEST(ExportSession, CancelledExportSaysSo)
+{
+    QTemporaryDir dir;
+    const QString input = dir.filePath("in.mp4");
+    testfiles::VideoSpec spec;
+    spec.size = {640, 360};
+    spec.frameCount = 300;
+    spec.hasAudio = false;
+    spec.pattern = "snow"; // slow to encode
+    ASSERT_TRUE(testfiles::writeVideo(input, spec));
+
+    const auto session = cropSession(input, dir.filePath("out.mp4"), QRectF(140, 0, 360, 360));
+    ASSERT_TRUE(session);
+    session->cancelExport();
+    EXPECT_EQ(exportAndWait(session), 1);
+    EXPECT_EQ(session->status(), ExportSession::Status::cancelled);
+}
