@@ -2,6 +2,8 @@
 #include "app/VeltroscopeApp.h"
 #include "capture/CameraManager.h"
 #include "library/DatabaseManager.h"
+#include "platform/media/FixedCapturePermissions.h"
+#include "platform/media/StaticDeviceProvider.h"
 #include "ui/recording/RecordingView.h"
 #include "ui/scripts/ScriptsListView.h"
 
@@ -17,7 +19,10 @@
 namespace {
 class Shell : public testing::Test {
 protected:
-    Shell() : app(std::make_unique<CameraManager>())
+    // No camera on a test machine: the shell is tested without devices.
+    Shell()
+        : app(std::make_unique<CameraManager>(
+            std::make_shared<StaticDeviceProvider>(), std::make_shared<FixedCapturePermissions>(true, true)))
     {
         window = app.window();
         window->show();
