@@ -1,8 +1,10 @@
 #include "platform/media/ExportPipeline.h"
 
+#include "platform/media/GstPtr.h"
 #include "platform/media/MediaAssetHandles.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <array>
 
@@ -12,6 +14,12 @@ constexpr GstClockTime busPollInterval = 100 * GST_MSECOND;
 // to cover the encoder's look-ahead; time and bytes stay unlimited, since a
 // 1 s default makes the sound queue fill first and the graph stalls.
 constexpr guint videoQueueBuffers = 600;
+
+// The muxer's scratch file goes with the run, whatever its end.
+struct ScratchFile {
+    QString path;
+    ~ScratchFile() { QFile::remove(path); }
+};
 
 struct Graph {
     GstElement *pipeline = nullptr;
@@ -37,10 +45,10 @@ GstElement *makeQueue(guint maxBuffers)
 }
 
 // The first structure of the pad's caps; none while they are unknown.
-const GstStructure *firstStructure(GstPad *pad, media::GstCapsHandle &holder)
+const GstStructure *firstStructure(GstPad *pad, GstCapsPtr &holder)
 {
     GstCaps *current = gst_pad_get_current_caps(pad);
-    holder.reset(current ? current : gst_pad_query_caps(pad, nullptr));
+    holder = GstCapsPtr(current ? current : gst_pad_query_caps(pad, nullptr));
     if (!holder || gst_caps_is_empty(holder.get()) || gst_caps_is_any(holder.get())) {
         return nullptr;
     }
@@ -49,14 +57,14 @@ const GstStructure *firstStructure(GstPad *pad, media::GstCapsHandle &holder)
 
 QString capsName(GstPad *pad)
 {
-    media::GstCapsHandle caps;
+    GstCapsPtr caps;
     const GstStructure *structure = firstStructure(pad, caps);
     return structure ? QString::fromUtf8(gst_structure_get_name(structure)) : QString();
 }
 
 bool isAac(GstPad *pad)
 {
-    media::GstCapsHandle caps;
+    GstCapsPtr caps;
     const GstStructure *structure = firstStructure(pad, caps);
     if (!structure) {
         return false;
@@ -96,7 +104,7 @@ bool addChain(Graph *graph, std::initializer_list<GstElement *> elements)
 
 bool linkPads(GstPad *source, GstElement *sinkElement)
 {
-    media::GstObjectHandle<GstPad> sink(gst_element_get_static_pad(sinkElement, "sink"));
+    GstPtr<GstPad> sink(gst_element_get_static_pad(sinkElement, "sink"));
     return sink && gst_pad_link(source, sink.get()) == GST_PAD_LINK_OK;
 }
 
@@ -106,7 +114,7 @@ bool linkToMux(Graph *graph, GstElement *last, const char *padTemplate)
     if (!muxPad) {
         return false;
     }
-    media::GstObjectHandle<GstPad> source(gst_element_get_static_pad(last, "src"));
+    GstPtr<GstPad> source(gst_element_get_static_pad(last, "src"));
     const bool linked = source && gst_pad_link(source.get(), muxPad) == GST_PAD_LINK_OK;
     gst_object_unref(muxPad);
     return linked;
@@ -236,7 +244,7 @@ constexpr std::array requiredFactories{"filesrc", "qtdemux", "queue", "decodebin
 bool ExportPipeline::isAvailable()
 {
     for (const char *name : requiredFactories) {
-        media::GstObjectHandle<GstElementFactory> factory(gst_element_factory_find(name));
+        GstPtr<GstElementFactory> factory(gst_element_factory_find(name));
         if (!factory) {
             return false;
         }
@@ -247,9 +255,10 @@ bool ExportPipeline::isAvailable()
 ExportPipeline::Result ExportPipeline::run(
     const Settings &settings, const std::atomic<bool> &cancelRequested, int stallTimeoutMs)
 {
+    const ScratchFile scratch{settings.outputPath + QStringLiteral(".mdat")};
     Graph graph;
     graph.clock.start();
-    media::PipelineHandle pipeline(gst_pipeline_new(nullptr));
+    media::PipelineHandle pipeline(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
     graph.pipeline = pipeline.get();
 
     GstElement *source = make("filesrc");
@@ -277,10 +286,10 @@ ExportPipeline::Result ExportPipeline::run(
     const QRect &cut = settings.cropRect;
     g_object_set(crop, "left", cut.left(), "top", cut.top(), "right", settings.displaySize.width() - cut.right() - 1,
         "bottom", settings.displaySize.height() - cut.bottom() - 1, nullptr);
-    media::GstCapsHandle rateFilter(
+    GstCapsPtr rateFilter(
         gst_caps_new_simple("video/x-raw", "framerate", GST_TYPE_FRACTION, settings.framesPerSecond, 1, nullptr));
     g_object_set(rateCaps, "caps", rateFilter.get(), nullptr);
-    media::GstCapsHandle formatFilter(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", nullptr));
+    GstCapsPtr formatFilter(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", nullptr));
     g_object_set(formatCaps, "caps", formatFilter.get(), nullptr);
     // Constant quality near transparent, at a speed that stays well ahead of
     // real time on two cores.
@@ -290,18 +299,17 @@ ExportPipeline::Result ExportPipeline::run(
     g_object_set(graph.mux, "faststart", gboolean(settings.isIndexFirst), nullptr);
     // Keep the mux's scratch copy of the media data beside the output, on the
     // same disk, rather than in a possibly memory-backed /tmp.
-    g_object_set(
-        graph.mux, "faststart-file", (settings.outputPath + QStringLiteral(".mdat")).toUtf8().constData(), nullptr);
+    g_object_set(graph.mux, "faststart-file", scratch.path.toUtf8().constData(), nullptr);
     g_object_set(sink, "location", settings.outputPath.toUtf8().constData(), nullptr);
 
-    media::GstObjectHandle<GstPad> encoderInput(gst_element_get_static_pad(encoder, "sink"));
+    GstPtr<GstPad> encoderInput(gst_element_get_static_pad(encoder, "sink"));
     gst_pad_add_probe(encoderInput.get(),
         GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
         GstPadProbeCallback(onEncoderInput), &graph, nullptr);
     g_signal_connect(demux, "pad-added", G_CALLBACK(onDemuxedPad), &graph);
     g_signal_connect(demux, "no-more-pads", G_CALLBACK(onNoMorePads), &graph);
 
-    media::GstObjectHandle<GstBus> bus(gst_element_get_bus(pipeline.get()));
+    GstPtr<GstBus> bus(gst_element_get_bus(pipeline.get()));
     if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         media::GstMessageHandle message(gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR));
         return {Outcome::failed, message ? errorText(message.get()) : QStringLiteral("cannot start the export")};

@@ -1,5 +1,6 @@
 #include "platform/media/ImageGenerator.h"
 
+#include "platform/media/GstPtr.h"
 #include "platform/media/MediaAssetHandles.h"
 
 #include <gst/app/gstappsink.h>
@@ -20,14 +21,14 @@ void onDecodedPad(GstElement *, GstPad *pad, Graph *graph)
     if (graph->isLinked) {
         return;
     }
-    media::GstObjectHandle<GstPad> sink(gst_element_get_static_pad(graph->entry, "sink"));
+    GstPtr<GstPad> sink(gst_element_get_static_pad(graph->entry, "sink"));
     graph->isLinked = gst_pad_link(pad, sink.get()) == GST_PAD_LINK_OK;
 }
 
 // Waits until the pipeline has settled after a state change or seek.
 std::optional<QString> waitSettled(GstElement *pipeline, GstClockTime timeout = stepTimeout)
 {
-    media::GstObjectHandle<GstBus> bus(gst_element_get_bus(pipeline));
+    GstPtr<GstBus> bus(gst_element_get_bus(pipeline));
     media::GstMessageHandle message(
         gst_bus_timed_pop_filtered(bus.get(), timeout, GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR)));
     if (!message) {
@@ -85,7 +86,7 @@ std::optional<QImage> ImageGenerator::copyImage(double seconds, QString *error) 
         return std::nullopt;
     };
 
-    media::PipelineHandle pipeline(gst_pipeline_new(nullptr));
+    media::PipelineHandle pipeline(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
     GstElement *source = gst_element_factory_make("filesrc", nullptr);
     GstElement *decoder = gst_element_factory_make("decodebin", nullptr);
     GstElement *convertIn = gst_element_factory_make("videoconvert", nullptr);
@@ -104,13 +105,13 @@ std::optional<QImage> ImageGenerator::copyImage(double seconds, QString *error) 
     if (!gst_element_link(source, decoder) || !gst_element_link_many(convertIn, flip, convertOut, nullptr)) {
         return fail(QStringLiteral("cannot build the still-frame pipeline"));
     }
-    media::GstCapsHandle rgb(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "RGBx", nullptr));
+    GstCapsPtr rgb(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "RGBx", nullptr));
     if (!gst_element_link_filtered(convertOut, sink, rgb.get())) {
         return fail(QStringLiteral("cannot build the still-frame pipeline"));
     }
 
     g_object_set(source, "location", m_path.toUtf8().constData(), nullptr);
-    media::GstCapsHandle videoOnly(gst_caps_from_string("video/x-raw(ANY)"));
+    GstCapsPtr videoOnly(gst_caps_from_string("video/x-raw(ANY)"));
     g_object_set(decoder, "caps", videoOnly.get(), "expose-all-streams", FALSE, nullptr);
     gst_util_set_object_arg(G_OBJECT(flip), "video-direction", m_appliesPreferredTrackTransform ? "auto" : "identity");
     g_object_set(sink, "sync", FALSE, "max-buffers", guint(1), nullptr);

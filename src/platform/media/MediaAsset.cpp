@@ -1,5 +1,6 @@
 #include "platform/media/MediaAsset.h"
 
+#include "platform/media/GstPtr.h"
 #include "platform/media/MediaAssetHandles.h"
 
 #include <gst/pbutils/pbutils.h>
@@ -52,10 +53,10 @@ MediaAsset::MediaAsset(const QString &path) : m_path(path)
         m_errorDescription = uriError ? QString::fromUtf8(uriError->message) : QStringLiteral("invalid path");
         return;
     }
-    std::unique_ptr<gchar, decltype(&g_free)> uriText(uri, g_free);
+    const GCharPtr uriText(uri);
 
     rawError = nullptr;
-    media::GstObjectHandle<GstDiscoverer> discoverer(gst_discoverer_new(discoveryTimeout, &rawError));
+    GstPtr<GstDiscoverer> discoverer(gst_discoverer_new(discoveryTimeout, &rawError));
     media::GErrorHandle discovererError(rawError);
     if (!discoverer) {
         m_errorDescription

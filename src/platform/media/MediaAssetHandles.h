@@ -4,29 +4,22 @@
 
 #include <memory>
 
-// Owning holders for the GStreamer objects of the export and still-frame code.
+// Owning holders for what GstPtr does not cover: messages, samples, errors,
+// and pipelines that must be stopped before they are dropped.
 namespace media {
 
-struct GstObjectUnref {
-    void operator()(gpointer object) const { gst_object_unref(object); }
-};
 struct GstMessageUnref {
     void operator()(GstMessage *message) const { gst_message_unref(message); }
 };
 struct GstSampleUnref {
     void operator()(GstSample *sample) const { gst_sample_unref(sample); }
 };
-struct GstCapsUnref {
-    void operator()(GstCaps *caps) const { gst_caps_unref(caps); }
-};
 struct GErrorFree {
     void operator()(GError *error) const { g_error_free(error); }
 };
 
-template <typename T> using GstObjectHandle = std::unique_ptr<T, GstObjectUnref>;
 using GstMessageHandle = std::unique_ptr<GstMessage, GstMessageUnref>;
 using GstSampleHandle = std::unique_ptr<GstSample, GstSampleUnref>;
-using GstCapsHandle = std::unique_ptr<GstCaps, GstCapsUnref>;
 using GErrorHandle = std::unique_ptr<GError, GErrorFree>;
 
 // Sets the pipeline to NULL before dropping it, so no streaming thread outlives it.
