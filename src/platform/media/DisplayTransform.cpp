@@ -26,16 +26,6 @@ DisplayTransform DisplayTransform::fromOrientationTag(const QString &tag)
     return identity;
 }
 
-QString DisplayTransform::orientationTag() const
-{
-    for (const auto &[value, text] : tags) {
-        if (value == m_case) {
-            return QLatin1String(text);
-        }
-    }
-    return QStringLiteral("rotate-0");
-}
-
 bool DisplayTransform::swapsWidthAndHeight() const
 {
     switch (m_case) {

@@ -14,7 +14,6 @@ public:
     // "rotate-90", "flip-rotate-0", ...; anything unknown counts as identity.
     static DisplayTransform fromOrientationTag(const QString &tag);
 
-    QString orientationTag() const;
     bool swapsWidthAndHeight() const;
     // The stored size as it appears on screen.
     QSizeF apply(QSizeF naturalSize) const;
