@@ -1,6 +1,8 @@
 #pragma once
 
+#include "platform/speech/AudioEngine.h"
 #include "platform/speech/SpeechAuthorizationStatus.h"
+#include "platform/speech/SpeechRecognizer.h"
 
 #include <QObject>
 #include <QString>
@@ -8,13 +10,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-
-class AudioEngine;
-class SpeechAudioBufferRecognitionRequest;
-class SpeechRecognitionTask;
-class SpeechRecognizer;
-struct SpeechRecognitionResult;
-struct SpeechRecognitionError;
 
 // The voice command listener: continuous recognition of the microphone that
 // turns a spoken Mandarin start or stop keyword into onStartCommand or

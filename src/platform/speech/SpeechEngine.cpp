@@ -46,7 +46,8 @@ SpeechEngineLocation SpeechEngineLocation::standard()
     return {beside + libraryName, beside + modelName};
 }
 
-std::shared_ptr<SpeechEngine> SpeechEngine::load(const SpeechEngineLocation &location, QString *error)
+std::shared_ptr<SpeechEngine> SpeechEngine::load(
+    const SpeechEngineLocation &location, QString *error, const QByteArray &keywordLines)
 {
     if (!complete(location)) {
         if (error) {
@@ -67,7 +68,7 @@ std::shared_ptr<SpeechEngine> SpeechEngine::load(const SpeechEngineLocation &loc
     const QByteArray decoder = (dir + QStringLiteral("decoder-epoch-12-avg-2-chunk-16-left-64.onnx")).toLocal8Bit();
     const QByteArray joiner = (dir + QStringLiteral("joiner-epoch-12-avg-2-chunk-16-left-64.int8.onnx")).toLocal8Bit();
     const QByteArray tokens = (dir + QStringLiteral("tokens.txt")).toLocal8Bit();
-    const QByteArray keywords = SpeechKeywords::spotterLines();
+    const QByteArray keywords = keywordLines.isEmpty() ? SpeechKeywords::spotterLines() : keywordLines;
 
     sherpa::KeywordSpotterConfig spotterConfig;
     std::memset(&spotterConfig, 0, sizeof spotterConfig);

@@ -22,7 +22,9 @@ struct SpeechEngineLocation {
 class SpeechEngine {
 public:
     // Null (with `error` set) when the library or the model cannot be loaded.
-    static std::shared_ptr<SpeechEngine> load(const SpeechEngineLocation &location, QString *error);
+    // `keywordLines` replaces the command keywords (spotter format).
+    static std::shared_ptr<SpeechEngine> load(
+        const SpeechEngineLocation &location, QString *error, const QByteArray &keywordLines = {});
     // The engine at the standard location, loaded once per process.
     static std::shared_ptr<SpeechEngine> shared(QString *error);
 

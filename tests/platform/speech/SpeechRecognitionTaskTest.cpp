@@ -1,0 +1,107 @@
+// The recognition task on the real engine: results on the main thread, the
+// final result at the end of the audio, silence after cancel.
+#include "platform/speech/SpeechRecognizer.h"
+#include "platform/speech/WavFile.h"
+
+#include "support/MainLoop.h"
+#include "voice/VoiceClips.h"
+
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+struct Reports {
+    QStringList transcripts;
+    int finals = 0;
+    QStringList errors;
+    bool offMainThread = false;
+
+    SpeechRecognitionTask::ResultHandler handler()
+    {
+        return [this](const std::optional<SpeechRecognitionResult> &result,
+                   const std::optional<SpeechRecognitionError> &error) {
+            offMainThread |= QThread::currentThread() != QCoreApplication::instance()->thread();
+            if (result) {
+                transcripts << result->formattedString;
+                finals += result->isFinal ? 1 : 0;
+            }
+            if (error) {
+                errors << error->localizedDescription;
+            }
+        };
+    }
+};
+
+void feed(SpeechAudioBufferRecognitionRequest &request, const QString &wav)
+{
+    std::vector<float> samples;
+    QString error;
+    ASSERT_TRUE(WavFile::read(wav, &samples, &error)) << error.toStdString();
+    for (size_t i = 0; i < samples.size(); i += 1024) {
+        const size_t n = std::min<size_t>(1024, samples.size() - i);
+        request.appendAudioPCMBuffer({std::vector<float>(samples.begin() + i, samples.begin() + i + n), 16000});
+    }
+}
+} // namespace
+
+TEST(SpeechRecognitionTask, TranscriptGrowsWithEachKeywordAndEndsFinal)
+{
+    auto recognizer = SpeechRecognizer::create(QStringLiteral("zh-CN"));
+    ASSERT_TRUE(recognizer->isAvailable());
+    auto request = std::make_shared<SpeechAudioBufferRecognitionRequest>();
+    Reports reports;
+    auto task = recognizer->recognitionTask(request, reports.handler());
+    feed(*request, VoiceClips::path(QStringLiteral("stop-then-start.wav")));
+    request->endAudio();
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return reports.finals > 0; }, 15000));
+    EXPECT_FALSE(reports.offMainThread);
+    EXPECT_TRUE(reports.errors.isEmpty());
+    ASSERT_GE(reports.transcripts.size(), 3);
+    // Every report holds all earlier ones: the whole transcript since the start.
+    for (int i = 1; i < reports.transcripts.size(); ++i) {
+        EXPECT_TRUE(reports.transcripts[i].startsWith(reports.transcripts[i - 1]));
+    }
+    EXPECT_TRUE(reports.transcripts.last().startsWith(QStringLiteral("停止录")));
+    EXPECT_TRUE(reports.transcripts.last().contains(QStringLiteral("开始录")));
+    EXPECT_EQ(reports.finals, 1);
+}
+
+TEST(SpeechRecognitionTask, CancelledTaskReportsNothingEvenWhatWasAlreadyPosted)
+{
+    auto recognizer = SpeechRecognizer::create(QStringLiteral("zh-CN"));
+    ASSERT_TRUE(recognizer->isAvailable());
+    auto request = std::make_shared<SpeechAudioBufferRecognitionRequest>();
+    Reports reports;
+    auto task = recognizer->recognitionTask(request, reports.handler());
+    feed(*request, VoiceClips::path(QStringLiteral("keyword/k6-175-clean.wav")));
+    request->endAudio();
+    // Give the worker time to post its results without letting them run.
+    QThread::msleep(1500);
+    task->cancel();
+    MainLoop::spin(200);
+    EXPECT_TRUE(reports.transcripts.isEmpty());
+    EXPECT_EQ(reports.finals, 0);
+}
+
+TEST(SpeechRecognitionTask, MissingEngineBecomesAnError)
+{
+    SpeechRecognizer recognizer(nullptr);
+    EXPECT_FALSE(recognizer.isAvailable());
+    Reports reports;
+    auto task = recognizer.recognitionTask(std::make_shared<SpeechAudioBufferRecognitionRequest>(), reports.handler());
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return !reports.errors.isEmpty(); }));
+    EXPECT_TRUE(reports.transcripts.isEmpty());
+}
+
+TEST(SpeechRecognitionTask, WrongSampleRateBecomesAnError)
+{
+    auto recognizer = SpeechRecognizer::create(QStringLiteral("zh-CN"));
+    ASSERT_TRUE(recognizer->isAvailable());
+    auto request = std::make_shared<SpeechAudioBufferRecognitionRequest>();
+    Reports reports;
+    auto task = recognizer->recognitionTask(request, reports.handler());
+    request->appendAudioPCMBuffer({std::vector<float>(441, 0.0f), 44100});
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return !reports.errors.isEmpty(); }));
+    EXPECT_TRUE(reports.errors.first().contains(QStringLiteral("44100")));
+}

@@ -1,0 +1,127 @@
+// The listener's life on the real engine, with generated speech played as the
+// microphone.
+#include "voice/SpeechRecognitionManager.h"
+
+#include "support/LogCapture.h"
+#include "support/MainLoop.h"
+#include "voice/VoiceClips.h"
+
+#include "platform/speech/AudioEngine.h"
+#include "platform/speech/SpeechRecognizer.h"
+#include "platform/speech/WavFileInput.h"
+
+#include <QSignalSpy>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+const QString listeningLine = QStringLiteral("👂 开始语音监听");
+
+std::unique_ptr<SpeechRecognitionManager> listenerOn(const QString &wavPath, double speed = 2.0)
+{
+    return std::make_unique<SpeechRecognitionManager>(SpeechRecognizer::create(QStringLiteral("zh-CN")),
+        std::make_unique<AudioEngine>(std::make_unique<WavFileInput>(wavPath, speed)), nullptr);
+}
+} // namespace
+
+TEST(SpeechListenerLifecycle, NoUsableRecognizerLeavesTheListenerIdle)
+{
+    LogCapture log;
+    SpeechRecognitionManager noRecognizer(
+        nullptr, std::make_unique<AudioEngine>(std::make_unique<WavFileInput>(QString())), nullptr);
+    noRecognizer.startListening();
+    SpeechRecognitionManager noEngine(std::make_shared<SpeechRecognizer>(nullptr),
+        std::make_unique<AudioEngine>(std::make_unique<WavFileInput>(QString())), nullptr);
+    noEngine.startListening();
+    EXPECT_EQ(log.count(QStringLiteral("⚠️ 中文语音识别不可用")), 2);
+    EXPECT_FALSE(noRecognizer.isListening());
+    EXPECT_FALSE(noEngine.isListening());
+    EXPECT_EQ(SpeechRecognizer::create(QStringLiteral("en-US")), nullptr);
+}
+
+TEST(SpeechListenerLifecycle, AudioEngineFailureIsLoggedAndNothingListens)
+{
+    LogCapture log;
+    auto listener = listenerOn(QStringLiteral("/nonexistent/voice.wav"));
+    listener->startListening();
+    const QStringList lines = log.linesStartingWith(QStringLiteral("❌ 音频引擎启动失败: "));
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines.first().contains(QStringLiteral("/nonexistent/voice.wav")));
+    EXPECT_FALSE(listener->isListening());
+    EXPECT_EQ(log.count(listeningLine), 0);
+}
+
+TEST(SpeechListenerLifecycle, StartTwiceListensOnceAndStopGoesIdleQuietly)
+{
+    LogCapture log;
+    auto listener = listenerOn(VoiceClips::realSpeech(QStringLiteral("5.wav")));
+    QSignalSpy changes(listener.get(), &SpeechRecognitionManager::isListeningChanged);
+    listener->startListening();
+    listener->startListening();
+    EXPECT_TRUE(listener->isListening());
+    EXPECT_EQ(log.count(listeningLine), 1);
+    EXPECT_EQ(changes.count(), 1);
+    const int linesBefore = int(log.lines().size());
+    listener->stopListening();
+    EXPECT_FALSE(listener->isListening());
+    EXPECT_EQ(log.lines().size(), linesBefore);
+}
+
+TEST(SpeechListenerLifecycle, PauseAndResume)
+{
+    LogCapture log;
+    auto neverStarted = listenerOn(VoiceClips::realSpeech(QStringLiteral("5.wav")));
+    neverStarted->resumeAfterRecording();
+    EXPECT_TRUE(log.lines().isEmpty());
+    EXPECT_FALSE(neverStarted->isListening());
+
+    auto listener = listenerOn(VoiceClips::realSpeech(QStringLiteral("5.wav")));
+    listener->startListening();
+    listener->pauseForRecording();
+    EXPECT_TRUE(log.contains(QStringLiteral("⏸️ 暂停语音监听以让出麦克风给录制")));
+    EXPECT_TRUE(listener->isListening());
+    // The paused task's end of audio must not bring the listener back by itself.
+    MainLoop::spin(600);
+    EXPECT_EQ(log.count(listeningLine), 1);
+    listener->startListening();
+    EXPECT_EQ(log.count(listeningLine), 1);
+
+    listener->resumeAfterRecording();
+    EXPECT_TRUE(log.contains(QStringLiteral("▶️ 恢复语音监听")));
+    EXPECT_EQ(log.count(listeningLine), 2);
+    EXPECT_TRUE(listener->isListening());
+}
+
+TEST(SpeechListenerLifecycle, AuthorizationAnswersOnTheMainThread)
+{
+    auto listener = listenerOn(VoiceClips::realSpeech(QStringLiteral("5.wav")));
+    std::optional<bool> granted;
+    Qt::HANDLE answeredOn = nullptr;
+    listener->requestAuthorization([&](bool value) {
+        granted = value;
+        answeredOn = QThread::currentThreadId();
+    });
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return granted.has_value(); }));
+    EXPECT_TRUE(*granted);
+    EXPECT_EQ(answeredOn, QCoreApplication::instance()->thread()->currentThreadId());
+    EXPECT_EQ(listener->authorizationStatus(), Speech::AuthorizationStatus::Authorized);
+}
+
+TEST(SpeechListenerLifecycle, HearsStopThenRestartsByItselfAndHearsStart)
+{
+    LogCapture log;
+    auto listener = listenerOn(VoiceClips::path(QStringLiteral("stop-then-start.wav")));
+    QStringList commands;
+    listener->setOnStartCommand([&] { commands << QStringLiteral("start"); });
+    listener->setOnStopCommand([&] { commands << QStringLiteral("stop"); });
+    listener->startListening();
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return commands.size() >= 2; }, 15000))
+        << log.lines().join(u'\n').toStdString();
+    EXPECT_EQ(commands, (QStringList{QStringLiteral("stop"), QStringLiteral("start")}));
+    EXPECT_GE(log.count(listeningLine), 2);
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("🎙️ 语音命令触发: 停止录制")).size(), 1);
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("🎙️ 语音命令触发: 开始录制")).size(), 1);
+    EXPECT_EQ(listener->lastHeardCommand(), QStringLiteral("✅ 识别到: 开始录制"));
+    EXPECT_TRUE(listener->isListening());
+}
