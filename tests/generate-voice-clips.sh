@@ -49,12 +49,12 @@ trap 'rm -rf "$tmp"' EXIT
 # speak TEXT SPEED NOISE OUTFILE: half a second of silence before, one after.
 speak() {
   espeak-ng -v cmn-latn-pinyin -s "$2" -w "$tmp/raw.wav" "$1"
-  sox -q "$tmp/raw.wav" -r 16000 -c 1 -b 16 "$tmp/clip.wav" pad 0.5 1.0 norm -3
+  sox -q -R "$tmp/raw.wav" -r 16000 -c 1 -b 16 "$tmp/clip.wav" pad 0.5 1.0 norm -3
   if [ "$3" = noise ]; then
     local seconds
     seconds="$(soxi -D "$tmp/clip.wav")"
-    sox -q -n -r 16000 -c 1 -b 16 "$tmp/noise.wav" synth "$seconds" pinknoise vol 0.06
-    sox -q -m "$tmp/clip.wav" "$tmp/noise.wav" -b 16 "$4"
+    sox -q -R -n -r 16000 -c 1 -b 16 "$tmp/noise.wav" synth "$seconds" pinknoise vol 0.06
+    sox -q -R -m "$tmp/clip.wav" "$tmp/noise.wav" -b 16 "$4"
   else
     cp "$tmp/clip.wav" "$4"
   fi
@@ -87,7 +87,7 @@ for pinyin in "${others[@]}"; do
 done
 
 # A stop command, three seconds of quiet, then a start command.
-sox -q -n -r 16000 -c 1 -b 16 "$tmp/quiet.wav" trim 0 3
-sox -q "$out/keyword/k0-175-clean.wav" "$tmp/quiet.wav" "$out/keyword/k6-175-clean.wav" "$out/stop-then-start.wav"
+sox -q -R -n -r 16000 -c 1 -b 16 "$tmp/quiet.wav" trim 0 3
+sox -q -R "$out/keyword/k0-175-clean.wav" "$tmp/quiet.wav" "$out/keyword/k6-175-clean.wav" "$out/stop-then-start.wav"
 
 mv "$manifest" "$out/manifest.tsv"

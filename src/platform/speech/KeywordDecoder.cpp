@@ -7,27 +7,45 @@ namespace {
 // after the first is the same one.
 constexpr double duplicateWindowSeconds = 1.0;
 
-QList<QStringList> keywordSyllables()
+// How the recognizer's syllables must look for a keyword. "*" stands for any token.
+struct SyllablePattern {
+    QStringList tokens;
+    int allowedMisses = 0;
+};
+
+// Only stop phrases get slack: an accidental stop is cheap, an accidental
+// start ("还是录制" is one token away from "开始录制") is not. The first
+// syllable of a phrase is the one most often misheard ("tíng" as "tiān"), so a
+// four-syllable stop phrase matches on its last three; a three-syllable one may
+// have one token wrong.
+QList<SyllablePattern> keywordPatterns()
 {
-    QList<QStringList> result;
+    QList<SyllablePattern> result;
     for (const SpeechKeyword &keyword : SpeechKeywords::all()) {
-        result << SpeechKeywords::tonelessTokens(keyword.tokens);
+        SyllablePattern pattern{SpeechKeywords::tonelessTokens(keyword.tokens), 0};
+        if (SpeechKeywords::isStop(keyword.label)) {
+            if (pattern.tokens.size() >= 8) {
+                pattern.tokens[0] = pattern.tokens[1] = QStringLiteral("*");
+            } else {
+                pattern.allowedMisses = 1;
+            }
+        }
+        result << pattern;
     }
     return result;
 }
 
-// Index just past the first occurrence of `needle` in `tokens` at or after
-// `from`, or -1. A four-syllable phrase may have one token misheard (the
-// synthetic and flat voices turn "ting" into "tian"); shorter ones must match.
-int findSequence(const QStringList &tokens, int from, const QStringList &needle)
+// Index just past the first occurrence of `pattern` in `tokens` at or after `from`, or -1.
+int findSequence(const QStringList &tokens, int from, const SyllablePattern &pattern)
 {
-    const int allowedMisses = needle.size() >= 8 ? 1 : 0;
+    const QStringList &needle = pattern.tokens;
     for (int start = from; start + needle.size() <= tokens.size(); ++start) {
         int misses = 0;
-        for (int i = 0; i < needle.size() && misses <= allowedMisses; ++i) {
-            misses += tokens[start + i] == needle[i] ? 0 : 1;
+        for (int i = 0; i < needle.size() && misses <= pattern.allowedMisses; ++i) {
+            const bool same = needle[i] == QStringLiteral("*") || tokens[start + i] == needle[i];
+            misses += same ? 0 : 1;
         }
-        if (misses <= allowedMisses) {
+        if (misses <= pattern.allowedMisses) {
             return start + int(needle.size());
         }
     }
@@ -119,7 +137,7 @@ void KeywordDecoder::decodeSpotter(QStringList &found)
 
 void KeywordDecoder::decodeSyllables(QStringList &found)
 {
-    static const QList<QStringList> syllables = keywordSyllables();
+    static const QList<SyllablePattern> patterns = keywordPatterns();
     const auto &api = m_engine->api();
     const sherpa::OnlineRecognizer *recognizer = m_engine->recognizer();
     bool decoded = false;
@@ -138,8 +156,8 @@ void KeywordDecoder::decodeSyllables(QStringList &found)
         }
         // Stop phrases come first in the list, and a longer phrase before its
         // own prefix, so the first match is the one to report.
-        for (int k = 0; k < syllables.size(); ++k) {
-            const int end = findSequence(tokens, m_matchedTokens, syllables[k]);
+        for (int k = 0; k < patterns.size(); ++k) {
+            const int end = findSequence(tokens, m_matchedTokens, patterns[k]);
             if (end >= 0) {
                 m_matchedTokens = end;
                 report(SpeechKeywords::all()[k].label, found);

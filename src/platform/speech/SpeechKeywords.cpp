@@ -33,6 +33,11 @@ QByteArray SpeechKeywords::spotterLines()
     return text.toUtf8();
 }
 
+bool SpeechKeywords::isStop(const QString &label)
+{
+    return label.startsWith(QStringLiteral("停止")) || label.startsWith(QStringLiteral("结束"));
+}
+
 QString SpeechKeywords::toneless(const QString &token)
 {
     // Canonical decomposition splits "ǐ" into "i" + combining caron; the marks

@@ -23,6 +23,9 @@ public:
     // Keyword lines in the spotter's format: tokens, ":score", "#threshold", "@label".
     static QByteArray spotterLines();
 
+    // Whether a label names a stop command (停止…, 结束…) rather than a start.
+    static bool isStop(const QString &label);
+
     // Model tokens with tone marks removed ("ǐ" -> "i"); the recognizer's tones
     // are the least reliable part of its output for short commands.
     static QString toneless(const QString &token);

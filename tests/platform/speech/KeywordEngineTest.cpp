@@ -24,10 +24,6 @@ QStringList heardIn(const std::shared_ptr<SpeechEngine> &engine, const QString &
     return heard + decoder.finish();
 }
 
-bool isStop(const QString &label)
-{
-    return label.startsWith(QStringLiteral("停止")) || label.startsWith(QStringLiteral("结束"));
-}
 } // namespace
 
 TEST(KeywordEngine, MissingLibraryOrModelFailsWithAReason)
@@ -91,18 +87,19 @@ TEST(KeywordEngine, HearsCommandClipsAndNeverTheWrongCommand)
         }
         const QStringList heard = heardIn(engine, wav);
         for (const QString &word : heard) {
-            EXPECT_EQ(isStop(word), isStop(label)) << wav.toStdString() << " heard as " << word.toStdString();
+            EXPECT_EQ(SpeechKeywords::isStop(word), SpeechKeywords::isStop(label))
+                << wav.toStdString() << " heard as " << word.toStdString();
         }
         const bool hit = !heard.isEmpty();
-        (isStop(label) ? stopHits : startHits) += hit ? 1 : 0;
-        (isStop(label) ? stopClips : startClips) += 1;
+        (SpeechKeywords::isStop(label) ? stopHits : startHits) += hit ? 1 : 0;
+        (SpeechKeywords::isStop(label) ? stopClips : startClips) += 1;
     }
     ASSERT_EQ(startClips, 12);
     ASSERT_EQ(stopClips, 24);
     EXPECT_EQ(startHits, startClips);
     // The synthetic voice says "ting" badly; this floor guards against losing
     // what the engine does hear (see bench/voice_bench.cpp for the figures).
-    EXPECT_GE(stopHits, 8);
+    EXPECT_GE(stopHits, 12);
 }
 
 TEST(KeywordEngine, KeywordListMatchesTheModelTokens)
