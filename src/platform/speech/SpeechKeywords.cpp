@@ -22,8 +22,17 @@ const QList<SpeechKeyword> &SpeechKeywords::all()
 
 QByteArray SpeechKeywords::spotterLines()
 {
+    // The four-syllable stop phrases are also spotted by their last three
+    // syllables: the first is the one most often misheard, and "止录制" or
+    // "束录像" hardly occur in other speech.
+    static const QList<SpeechKeyword> stopTails = {
+        {QStringLiteral("停止录制"), QStringLiteral("zh ǐ l ù zh ì"), 3.0, 0.05},
+        {QStringLiteral("结束录制"), QStringLiteral("sh ù l ù zh ì"), 3.0, 0.05},
+        {QStringLiteral("停止录像"), QStringLiteral("zh ǐ l ù x iàng"), 3.0, 0.05},
+        {QStringLiteral("结束录像"), QStringLiteral("sh ù l ù x iàng"), 3.0, 0.05},
+    };
     QString text;
-    for (const SpeechKeyword &keyword : all()) {
+    for (const SpeechKeyword &keyword : all() + stopTails) {
         text += QStringLiteral("%1 :%2 #%3 @%4\n")
                     .arg(keyword.tokens)
                     .arg(keyword.boostScore)
