@@ -41,7 +41,7 @@ others=(
   "wo3 xi3 huan1 he1 cha2"
   "xie4 xie5 da4 jia1 de5 zhi1 chi2"
 )
-speeds=(130 175)
+speeds=(130 150 175)
 
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
