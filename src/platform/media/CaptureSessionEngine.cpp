@@ -265,6 +265,10 @@ void CaptureSessionEngine::dropBranch(std::unique_ptr<Branch> &branch)
     if (!branch) {
         return;
     }
+    // Recordings still waiting for their first frame must let go of the tees.
+    for (const auto &recording : m_finishing) {
+        closeBranch(recording);
+    }
     for (auto &element : branch->elements) {
         gst_element_set_state(element.get(), GST_STATE_NULL);
     }

@@ -85,7 +85,7 @@ private:
         GstPtr<GstElement> bin;
         std::vector<Link> links;
         bool hasAudio = false;
-        bool stopping = false;
+        bool closed = false; // cut off the tees
         bool finished = false;
         std::atomic<qint64> videoFrames = 0;
     };
@@ -100,7 +100,10 @@ private:
     void dropBranch(std::unique_ptr<Branch> &branch);
     GstCapsPtr videoCapsFor(const CaptureDevice &device, SessionPreset preset) const;
 
-    void endRecording(const std::shared_ptr<Recording> &recording);
+    // By value: callers pass m_recording, which this resets.
+    void endRecording(std::shared_ptr<Recording> recording, bool afterFirstFrame = false);
+    void closeWhenFramed(const std::weak_ptr<Recording> &recording, int waitsLeft);
+    void closeBranch(const std::shared_ptr<Recording> &recording);
     void finishRecording(const std::shared_ptr<Recording> &recording, std::optional<QString> error);
     void reportFailedStart(const QString &path, MovieFileOutput::RecordingDelegate delegate, const QString &error);
 

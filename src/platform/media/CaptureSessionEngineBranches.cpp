@@ -146,7 +146,8 @@ std::unique_ptr<CaptureSessionEngine::Branch> CaptureSessionEngine::buildVideoBr
     GstElement *sink = makeElement("appsink", "preview-sink");
     if (sink) {
         // The preview shows the newest frame; it never holds the camera back.
-        g_object_set(sink, "sync", FALSE, "max-buffers", 1, "drop", TRUE, "enable-last-sample", FALSE, nullptr);
+        g_object_set(
+            sink, "sync", FALSE, "async", FALSE, "max-buffers", 1, "drop", TRUE, "enable-last-sample", FALSE, nullptr);
         GstAppSinkCallbacks callbacks = {};
         callbacks.new_sample
             = [](GstAppSink *appsink, gpointer engine) { return onPreviewSample(GST_ELEMENT(appsink), engine); };

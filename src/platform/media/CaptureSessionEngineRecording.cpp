@@ -8,6 +8,7 @@
 namespace {
 
 constexpr auto finishTimeout = std::chrono::seconds(5);
+constexpr int firstFrameWaits = 50; // of 20 ms
 constexpr guint fragmentDurationMs = 1000;
 
 GstElement *add(GstElement *bin, const char *factory)
@@ -201,7 +202,7 @@ void CaptureSessionEngine::stopRecording(MovieFileOutput *output)
 {
     std::lock_guard lock(m_pipelineMutex);
     if (m_recording && m_recording->output == output) {
-        endRecording(m_recording);
+        endRecording(m_recording, true);
     }
 }
 
@@ -221,19 +222,8 @@ bool CaptureSessionEngine::hasAudioConnection(const MovieFileOutput *output) con
         [](const auto &input) { return input->device().hasMediaType(MediaType::audio); });
 }
 
-void CaptureSessionEngine::endRecording(const std::shared_ptr<Recording> &recording)
+void CaptureSessionEngine::endRecording(std::shared_ptr<Recording> recording, bool afterFirstFrame)
 {
-    // Cut the branch off the tees and close it with EOS; the muxer writes its
-    // last fragment and the file sink's EOS hands the file over. The pads'
-    // stream locks keep a buffer from slipping in behind the EOS.
-    recording->stopping = true;
-    for (auto &link : recording->links) {
-        if (link.teePad) {
-            gst_pad_unlink(link.teePad.get(), link.sinkPad.get());
-            gst_element_release_request_pad(link.tee.get(), link.teePad.get());
-        }
-        gst_pad_send_event(link.sinkPad.get(), gst_event_new_eos());
-    }
     if (m_recording == recording) {
         m_recording.reset();
     }
@@ -244,6 +234,46 @@ void CaptureSessionEngine::endRecording(const std::shared_ptr<Recording> &record
             finishRecording(late, QStringLiteral("录制未能按时结束，文件可能不完整"));
         }
     });
+    if (afterFirstFrame) {
+        closeWhenFramed(weak, firstFrameWaits);
+    } else {
+        closeBranch(recording);
+    }
+}
+
+void CaptureSessionEngine::closeWhenFramed(const std::weak_ptr<Recording> &weak, int waitsLeft)
+{
+    // A stop right after the start would leave a file without a single picture,
+    // which players and the crop step choke on: wait briefly for the first one.
+    auto recording = weak.lock();
+    if (!recording) {
+        return;
+    }
+    if (recording->videoFrames > 0 || waitsLeft <= 0) {
+        std::lock_guard lock(m_pipelineMutex);
+        closeBranch(recording);
+        return;
+    }
+    m_service->postAfter(
+        std::chrono::milliseconds(20), [this, weak, waitsLeft] { closeWhenFramed(weak, waitsLeft - 1); });
+}
+
+void CaptureSessionEngine::closeBranch(const std::shared_ptr<Recording> &recording)
+{
+    // Cut the branch off the tees and close it with EOS; the muxer writes its
+    // last fragment and the file sink's EOS hands the file over. The pads'
+    // stream locks keep a buffer from slipping in behind the EOS.
+    if (recording->closed || recording->finished) {
+        return;
+    }
+    recording->closed = true;
+    for (auto &link : recording->links) {
+        if (link.teePad) {
+            gst_pad_unlink(link.teePad.get(), link.sinkPad.get());
+            gst_element_release_request_pad(link.tee.get(), link.teePad.get());
+        }
+        gst_pad_send_event(link.sinkPad.get(), gst_event_new_eos());
+    }
 }
 
 void CaptureSessionEngine::finishRecording(const std::shared_ptr<Recording> &recording, std::optional<QString> error)
@@ -254,7 +284,8 @@ void CaptureSessionEngine::finishRecording(const std::shared_ptr<Recording> &rec
             return;
         }
         recording->finished = true;
-        if (!recording->stopping) {
+        if (!recording->closed) {
+            recording->closed = true;
             for (auto &link : recording->links) {
                 if (link.teePad) {
                     gst_pad_unlink(link.teePad.get(), link.sinkPad.get());
@@ -270,6 +301,7 @@ void CaptureSessionEngine::finishRecording(const std::shared_ptr<Recording> &rec
         }
         if (recording->output && recording->output->m_engine.load() == this) {
             recording->output->m_lastRecordingVideoFrames = recording->videoFrames.load();
+            ++recording->output->m_finishedRecordings;
         }
     }
     // A size change held back while the file was written applies now.

@@ -34,10 +34,13 @@ public:
 
     // Video frames that reached the file in the last finished recording.
     qint64 lastRecordingVideoFrames() const { return m_lastRecordingVideoFrames; }
+    // Recordings reported finished so far (counted just before the delegate runs).
+    int finishedRecordings() const { return m_finishedRecordings; }
 
 private:
     friend class CaptureSessionEngine;
     std::atomic<CaptureSessionEngine *> m_engine = nullptr;
     CaptureConnection m_audioConnection;
     std::atomic<qint64> m_lastRecordingVideoFrames = 0;
+    std::atomic<int> m_finishedRecordings = 0;
 };
