@@ -26,9 +26,8 @@ public:
     // Flushes the engine at the end of the audio.
     QStringList finish();
 
-    // Audio seconds consumed so far; where the last keyword ended.
+    // Audio seconds consumed so far.
     double consumedSeconds() const;
-    double lastKeywordEndSeconds() const { return m_lastKeywordEndSeconds; }
 
 private:
     QStringList decode();

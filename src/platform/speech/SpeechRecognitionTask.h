@@ -27,7 +27,6 @@ public:
     SpeechRecognitionTask &operator=(const SpeechRecognitionTask &) = delete;
 
     void cancel();
-    bool isCancelled() const { return m_state->cancelled; }
 
 private:
     struct State {

@@ -54,8 +54,3 @@ void WavFileInput::stop()
         m_thread.join();
     }
 }
-
-double WavFileInput::positionSeconds() const
-{
-    return double(m_position.load()) / sampleRate;
-}

@@ -19,9 +19,6 @@ public:
     bool start(Sink sink, QString *error) override;
     void stop() override;
 
-    // Seconds of the file played so far.
-    double positionSeconds() const;
-
 private:
     QString m_path;
     double m_speed;
