@@ -9,7 +9,7 @@ namespace {
 
 constexpr auto finishTimeout = std::chrono::seconds(5);
 constexpr int firstFrameWaits = 50; // of 20 ms
-constexpr guint fragmentDurationMs = 1000;
+constexpr guint fragmentDurationMs = 500;
 
 GstElement *add(GstElement *bin, const char *factory)
 {
@@ -103,9 +103,13 @@ void CaptureSessionEngine::startRecording(
         // ultrafast holds 1080p30 live on two cores next to the preview.
         gst_util_set_object_arg(G_OBJECT(encoder), "speed-preset", "ultrafast");
         g_object_set(encoder, "bitrate", bitrateKbpsFor(activeVideoSize()), "key-int-max", 60, nullptr);
-        // Fragments keep the file playable up to the last second if the program dies.
+        // Half-second fragments keep the file playable up to about the last second
+        // if the program dies.
         g_object_set(muxer, "fragment-duration", fragmentDurationMs, nullptr);
         g_object_set(sink, "location", path.toUtf8().constData(), "async", FALSE, "sync", FALSE, nullptr);
+        // Each fragment goes to the file at once instead of waiting in a 64 KiB
+        // buffer that a killed process would take with it.
+        gst_util_set_object_arg(G_OBJECT(sink), "buffer-mode", "unbuffered");
         built = linkAll({videoQueue, convert, format, encoder, parser, muxer, sink});
     }
     GstElement *audioQueue = nullptr;

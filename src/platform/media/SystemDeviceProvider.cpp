@@ -6,6 +6,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <mutex>
 
 namespace {
 
@@ -52,28 +53,57 @@ QString uniqueIDOf(GstDevice *device)
     return QStringLiteral("device:") + QString::fromUtf8(name.get());
 }
 
-QList<GstPtr<GstDevice>> monitoredDevices(const char *deviceClass)
+bool hasClass(GstDevice *device, const char *deviceClass)
 {
-    GstPtr<GstDeviceMonitor> monitor(gst_device_monitor_new());
-    gst_device_monitor_add_filter(monitor.get(), deviceClass, nullptr);
-    QList<GstPtr<GstDevice>> devices;
-    if (!gst_device_monitor_start(monitor.get())) {
-        return devices;
-    }
-    GList *list = gst_device_monitor_get_devices(monitor.get());
-    for (GList *item = list; item; item = item->next) {
-        devices.append(GstPtr<GstDevice>(GST_DEVICE(item->data)));
-    }
-    g_list_free(list);
-    gst_device_monitor_stop(monitor.get());
-    return devices;
+    return gst_device_has_classes(device, deviceClass);
 }
 
 } // namespace
 
+// One monitor, started once and kept running: starting and stopping the
+// PulseAudio provider over and over races with its own thread and crashes.
+struct SystemDeviceProvider::Monitor {
+    std::mutex mutex;
+    GstDeviceMonitor *monitor = nullptr; // never stopped; lives as long as the process
+    bool started = false;
+
+    QList<GstPtr<GstDevice>> devices(const char *deviceClass)
+    {
+        std::lock_guard lock(mutex);
+        if (!monitor) {
+            monitor = gst_device_monitor_new();
+            gst_device_monitor_add_filter(monitor, "Video/Source", nullptr);
+            gst_device_monitor_add_filter(monitor, "Audio/Source", nullptr);
+            started = gst_device_monitor_start(monitor);
+        }
+        QList<GstPtr<GstDevice>> found;
+        if (!started) {
+            return found;
+        }
+        GList *list = gst_device_monitor_get_devices(monitor);
+        for (GList *item = list; item; item = item->next) {
+            GstPtr<GstDevice> device(GST_DEVICE(item->data));
+            if (hasClass(device.get(), deviceClass)) {
+                found.append(device);
+            }
+        }
+        g_list_free(list);
+        return found;
+    }
+};
+
+SystemDeviceProvider::SystemDeviceProvider() : m_monitor(std::make_unique<Monitor>())
+{
+}
+
+SystemDeviceProvider::~SystemDeviceProvider()
+{
+    (void)m_monitor.release(); // see Monitor
+}
+
 QList<CaptureDevice> SystemDeviceProvider::videoDevices()
 {
-    const QList<GstPtr<GstDevice>> found = monitoredDevices("Video/Source");
+    const QList<GstPtr<GstDevice>> found = m_monitor->devices("Video/Source");
 
     // With PipeWire running, a V4L2 camera shows up twice; keep PipeWire's copy,
     // which other programs can share.
@@ -103,7 +133,7 @@ QList<CaptureDevice> SystemDeviceProvider::videoDevices()
 
 std::optional<CaptureDevice> SystemDeviceProvider::defaultAudioDevice()
 {
-    const QList<GstPtr<GstDevice>> found = monitoredDevices("Audio/Source");
+    const QList<GstPtr<GstDevice>> found = m_monitor->devices("Audio/Source");
     GstDevice *chosen = nullptr;
     for (const auto &device : found) {
         // Monitors of outputs are not microphones.

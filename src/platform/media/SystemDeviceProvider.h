@@ -2,10 +2,19 @@
 
 #include "platform/media/CaptureDeviceProvider.h"
 
+#include <memory>
+
 // The machine's cameras and microphones as GStreamer's device monitor lists
 // them (V4L2, PipeWire, PulseAudio).
 class SystemDeviceProvider : public CaptureDeviceProvider {
 public:
+    SystemDeviceProvider();
+    ~SystemDeviceProvider() override;
+
     QList<CaptureDevice> videoDevices() override;
     std::optional<CaptureDevice> defaultAudioDevice() override;
+
+private:
+    struct Monitor;
+    std::unique_ptr<Monitor> m_monitor;
 };

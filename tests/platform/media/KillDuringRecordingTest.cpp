@@ -1,0 +1,67 @@
+#include "CaptureSessionTestSupport.h"
+#include "capture/MediaProbe.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+namespace {
+const char *childPathVariable = "VELTROSCOPE_TEST_KILL_CHILD_PATH";
+}
+
+// Runs only as the child of the test below: records until it is killed.
+TEST(KillDuringRecording, DISABLED_ChildRecordsUntilKilled)
+{
+    const QString path = qEnvironmentVariable(childPathVariable);
+    if (path.isEmpty()) {
+        GTEST_SKIP() << "only run by KillDuringRecording.FileStillPlaysAfterKillNine";
+    }
+    RunningSession run(true, SessionPreset::p1280x720);
+    ASSERT_TRUE(run.waitForPreviewFrames(3));
+    run.output.startRecording(path, nullptr);
+    QFile marker(path + QStringLiteral(".started"));
+    ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+    marker.close();
+    QThread::sleep(60);
+}
+
+TEST(KillDuringRecording, FileStillPlaysAfterKillNine)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("killed.mp4"));
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(childPathVariable), path);
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+        {QStringLiteral("--gtest_filter=KillDuringRecording.DISABLED_ChildRecordsUntilKilled"),
+            QStringLiteral("--gtest_also_run_disabled_tests")});
+    ASSERT_TRUE(child.waitForStarted());
+
+    QElapsedTimer timer;
+    timer.start();
+    while (!QFile::exists(path + QStringLiteral(".started")) && timer.elapsed() < 20000) {
+        QThread::msleep(20);
+    }
+    ASSERT_TRUE(QFile::exists(path + QStringLiteral(".started"))) << "the child never started recording";
+    timer.restart();
+    QThread::msleep(3500);
+    const double recordedSeconds = double(timer.elapsed()) / 1000.0;
+    ::kill(pid_t(child.processId()), SIGKILL);
+    ASSERT_TRUE(child.waitForFinished(5000));
+
+    const MediaProbe probe = MediaProbe::read(path);
+    ASSERT_TRUE(probe.readable) << "the file of a killed recording must still open";
+    EXPECT_EQ(probe.videoCodec, QStringLiteral("video/x-h264"));
+    EXPECT_NEAR(probe.firstVideoSeconds, 0.0, 1.0 / 30);
+    // Everything but about the last second plays.
+    EXPECT_GE(probe.decodedVideoFrames, int((recordedSeconds - 1.5) * 30)) << "recorded " << recordedSeconds << " s";
+    EXPECT_GT(probe.decodedAudioBuffers, 0);
+}
