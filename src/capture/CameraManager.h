@@ -45,6 +45,8 @@ public:
     bool isRecording() const { return m_isRecording; }
     QList<CaptureDevice> availableDevices() const { return m_availableDevices; }
     std::optional<CaptureDevice> selectedDevice() const { return m_selectedDevice; }
+    // Absent until the first preview view makes one for captureSession()
+    // (new PreviewSink(captureSession(), manager)) and stores it here.
     PreviewSink *previewLayer() const { return m_previewLayer; }
     void setPreviewLayer(PreviewSink *layer);
     bool hasMicPermission() const { return m_hasMicPermission; }
