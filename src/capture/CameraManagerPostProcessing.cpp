@@ -56,6 +56,12 @@ void CameraManager::fileOutputDidFinishRecording(
     if (errorDescription) {
         Log::line(QStringLiteral("⚠️ 录制结束: ") + *errorDescription);
     }
+    // A recording that never started leaves no file: a library row for it
+    // would only point at nothing.
+    if (!QFileInfo(outputFilePath).isFile()) {
+        Log::line(QStringLiteral("❌ 录制文件不存在: ") + outputFilePath);
+        return;
+    }
     Log::line(QStringLiteral("✅ 录制完成: ") + outputFilePath);
 
     const double targetRatio = pendingAspectRatio().ratio();

@@ -75,11 +75,11 @@ QString thumbnailFor(const QString &baseName)
 
 testfiles::VideoSpec recording(QSize size, double seconds, bool hasAudio = true)
 {
-    testfiles::VideoSpec spec;
-    spec.size = size;
-    spec.frameCount = int(seconds * spec.framesPerSecond);
-    spec.hasAudio = hasAudio;
-    return spec;
+    testfiles::VideoSpec clip;
+    clip.size = size;
+    clip.frameCount = int(seconds * clip.framesPerSecond);
+    clip.hasAudio = hasAudio;
+    return clip;
 }
 } // namespace
 
@@ -261,4 +261,20 @@ TEST(CameraManagerPostProcessing, NothingIsSavedOnceTheManagerIsGone)
     EXPECT_FALSE(QFile::exists(thumbnailFor("late")));
     // The crop itself had already started and finished.
     EXPECT_EQ(MediaAsset(path).tracks(MediaType::video).first().naturalSize, QSizeF(480, 480));
+}
+
+TEST(CameraManagerPostProcessing, ReportOfAFileThatWasNeverWrittenAddsNothing)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("never.mp4");
+    LogCapture log;
+    auto manager = managerCroppingTo(VideoAspectRatio::ratio1x1);
+
+    reportFinished(*manager, path, QStringLiteral("无法写入"));
+    MainLoop::spin(300);
+    MainLoop::drain();
+
+    EXPECT_EQ(processingLines(log), QStringList({"⚠️ 录制结束: 无法写入", "❌ 录制文件不存在: " + path}));
+    EXPECT_TRUE(DatabaseManager::shared().videos().isEmpty());
+    EXPECT_FALSE(QFile::exists(thumbnailFor("never")));
 }

@@ -8,7 +8,8 @@
 #include <QFileInfo>
 
 namespace {
-constexpr GstClockTime discoveryTimeout = 30 * GST_SECOND;
+// Only headers are read; a local file answers long before this.
+constexpr GstClockTime discoveryTimeout = 10 * GST_SECOND;
 
 struct DiscovererInfoUnref {
     void operator()(GstDiscovererInfo *info) const { gst_discoverer_info_unref(info); }

@@ -52,11 +52,11 @@ TEST(ExportSession, CropsToThirtyFramesKeepsSoundAndPutsTheIndexFirst)
 {
     QTemporaryDir dir;
     const QString input = dir.filePath("in.mp4");
-    testfiles::VideoSpec spec;
-    spec.size = {320, 180};
-    spec.frameCount = 25;
-    spec.framesPerSecond = 25; // the export must change it to 30
-    ASSERT_TRUE(testfiles::writeVideo(input, spec));
+    testfiles::VideoSpec clip;
+    clip.size = {320, 180};
+    clip.frameCount = 25;
+    clip.framesPerSecond = 25; // the export must change it to 30
+    ASSERT_TRUE(testfiles::writeVideo(input, clip));
 
     const QString output = dir.filePath("out.mp4");
     const auto session = cropSession(input, output, QRectF(70, 0, 180, 180));
@@ -86,13 +86,13 @@ TEST(ExportSession, CropsInDisplayCoordinatesAndDoesNotTurnTwice)
 {
     QTemporaryDir dir;
     const QString input = dir.filePath("turned.mp4");
-    testfiles::VideoSpec spec;
-    spec.size = {320, 240}; // shown as 240 x 320
-    spec.frameCount = 10;
-    spec.hasAudio = false;
-    spec.orientation = "rotate-90";
+    testfiles::VideoSpec clip;
+    clip.size = {320, 240}; // shown as 240 x 320
+    clip.frameCount = 10;
+    clip.hasAudio = false;
+    clip.orientation = "rotate-90";
     // White top band of the stored picture: on screen it is the right edge.
-    ASSERT_TRUE(testfiles::writeDrawnVideo(input, spec, [](int) {
+    ASSERT_TRUE(testfiles::writeDrawnVideo(input, clip, [](int) {
         QImage image(320, 240, QImage::Format_RGB32);
         image.fill(Qt::black);
         QPainter(&image).fillRect(0, 0, 320, 40, Qt::white);
@@ -124,11 +124,11 @@ TEST(ExportSession, SoundInOtherFormatsIsReencoded)
 {
     QTemporaryDir dir;
     const QString input = dir.filePath("mp3.mp4");
-    testfiles::VideoSpec spec;
-    spec.size = {160, 120};
-    spec.frameCount = 15;
-    spec.audioEncoder = "lamemp3enc";
-    ASSERT_TRUE(testfiles::writeVideo(input, spec));
+    testfiles::VideoSpec clip;
+    clip.size = {160, 120};
+    clip.frameCount = 15;
+    clip.audioEncoder = "lamemp3enc";
+    ASSERT_TRUE(testfiles::writeVideo(input, clip));
 
     const QString output = dir.filePath("out.mp4");
     const auto session = cropSession(input, output, QRectF(20, 0, 120, 120));
@@ -143,10 +143,10 @@ TEST(ExportSession, FailuresReportOnceWithADescription)
 {
     QTemporaryDir dir;
     const QString input = dir.filePath("in.mp4");
-    testfiles::VideoSpec spec;
-    spec.size = {160, 120};
-    spec.frameCount = 10;
-    ASSERT_TRUE(testfiles::writeVideo(input, spec));
+    testfiles::VideoSpec clip;
+    clip.size = {160, 120};
+    clip.frameCount = 10;
+    ASSERT_TRUE(testfiles::writeVideo(input, clip));
 
     // A folder in the way of the output file.
     const QString blocked = dir.filePath("blocked.mp4");
@@ -177,12 +177,12 @@ TEST(ExportSession, CancelledExportSaysSo)
 {
     QTemporaryDir dir;
     const QString input = dir.filePath("in.mp4");
-    testfiles::VideoSpec spec;
-    spec.size = {640, 360};
-    spec.frameCount = 300;
-    spec.hasAudio = false;
-    spec.pattern = "snow"; // slow to encode
-    ASSERT_TRUE(testfiles::writeVideo(input, spec));
+    testfiles::VideoSpec clip;
+    clip.size = {640, 360};
+    clip.frameCount = 300;
+    clip.hasAudio = false;
+    clip.pattern = "snow"; // slow to encode
+    ASSERT_TRUE(testfiles::writeVideo(input, clip));
 
     const auto session = cropSession(input, dir.filePath("out.mp4"), QRectF(140, 0, 360, 360));
     ASSERT_TRUE(session);

@@ -47,12 +47,12 @@ TEST(ImageGenerator, PictureIsTheFrameShownAtTheRequestedTime)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("ramp.mp4");
-    testfiles::VideoSpec spec;
-    spec.size = {64, 64};
-    spec.frameCount = 30;
-    spec.hasAudio = false;
-    spec.hasBFrames = true; // reordered frames shift raw timestamps
-    ASSERT_TRUE(testfiles::writeDrawnVideo(path, spec, greyRamp));
+    testfiles::VideoSpec clip;
+    clip.size = {64, 64};
+    clip.frameCount = 30;
+    clip.hasAudio = false;
+    clip.hasBFrames = true; // reordered frames shift raw timestamps
+    ASSERT_TRUE(testfiles::writeDrawnVideo(path, clip, greyRamp));
 
     QString error;
     const auto image = ImageGenerator(path).copyImage(0.5, &error);
@@ -69,12 +69,12 @@ TEST(ImageGenerator, TurnsThePictureUprightAndFitsTheBox)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("turned.mp4");
-    testfiles::VideoSpec spec;
-    spec.size = {320, 240};
-    spec.frameCount = 20;
-    spec.hasAudio = false;
-    spec.orientation = "rotate-90";
-    ASSERT_TRUE(testfiles::writeDrawnVideo(path, spec, cornerMark));
+    testfiles::VideoSpec clip;
+    clip.size = {320, 240};
+    clip.frameCount = 20;
+    clip.hasAudio = false;
+    clip.orientation = "rotate-90";
+    ASSERT_TRUE(testfiles::writeDrawnVideo(path, clip, cornerMark));
 
     ImageGenerator generator(path);
     generator.setAppliesPreferredTrackTransform(true);
@@ -114,11 +114,11 @@ TEST(ImageGenerator, ClipShorterThanTheTimeStillGivesAPicture)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("short.mp4");
-    testfiles::VideoSpec spec;
-    spec.size = {64, 64};
-    spec.frameCount = 6; // 0.2 s
-    spec.hasAudio = false;
-    ASSERT_TRUE(testfiles::writeDrawnVideo(path, spec, greyRamp));
+    testfiles::VideoSpec clip;
+    clip.size = {64, 64};
+    clip.frameCount = 6; // 0.2 s
+    clip.hasAudio = false;
+    ASSERT_TRUE(testfiles::writeDrawnVideo(path, clip, greyRamp));
     QString error;
     const auto image = ImageGenerator(path).copyImage(0.5, &error);
     ASSERT_TRUE(image) << error.toStdString();

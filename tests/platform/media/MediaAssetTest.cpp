@@ -11,10 +11,10 @@ TEST(MediaAsset, ReadsTracksSizeRateAndDuration)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("clip.mp4");
-    testfiles::VideoSpec spec;
-    spec.size = {320, 180};
-    spec.frameCount = 15;
-    ASSERT_TRUE(testfiles::writeVideo(path, spec));
+    testfiles::VideoSpec clip;
+    clip.size = {320, 180};
+    clip.frameCount = 15;
+    ASSERT_TRUE(testfiles::writeVideo(path, clip));
 
     const MediaAsset asset(path);
     ASSERT_TRUE(asset.isReadable()) << asset.errorDescription().toStdString();
@@ -31,12 +31,12 @@ TEST(MediaAsset, StoredRotationBecomesThePreferredTransform)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("turned.mp4");
-    testfiles::VideoSpec spec;
-    spec.size = {320, 180};
-    spec.frameCount = 5;
-    spec.hasAudio = false;
-    spec.orientation = "rotate-90";
-    ASSERT_TRUE(testfiles::writeVideo(path, spec));
+    testfiles::VideoSpec clip;
+    clip.size = {320, 180};
+    clip.frameCount = 5;
+    clip.hasAudio = false;
+    clip.orientation = "rotate-90";
+    ASSERT_TRUE(testfiles::writeVideo(path, clip));
 
     const QList<MediaTrack> video = MediaAsset(path).tracks(MediaType::video);
     ASSERT_EQ(video.size(), 1);

@@ -27,27 +27,27 @@ struct VideoSpec {
     QString pattern = QStringLiteral("ball");
 };
 
-inline QString videoBranch(const VideoSpec &spec, const QString &source)
+inline QString videoBranch(const VideoSpec &clip, const QString &source)
 {
     QString branch = source
         + QStringLiteral(" ! video/x-raw,format=I420,width=%1,height=%2,framerate=%3/1")
-              .arg(spec.size.width())
-              .arg(spec.size.height())
-              .arg(spec.framesPerSecond);
-    branch += spec.hasBFrames ? QStringLiteral(" ! x264enc speed-preset=veryfast bframes=3")
+              .arg(clip.size.width())
+              .arg(clip.size.height())
+              .arg(clip.framesPerSecond);
+    branch += clip.hasBFrames ? QStringLiteral(" ! x264enc speed-preset=veryfast bframes=3")
                               : QStringLiteral(" ! x264enc speed-preset=ultrafast");
     return branch + QStringLiteral(" ! h264parse ! mux.");
 }
 
-inline QString audioBranch(const VideoSpec &spec)
+inline QString audioBranch(const VideoSpec &clip)
 {
     const int samplesPerBuffer = 1024;
-    const int buffers = int(double(spec.frameCount) / spec.framesPerSecond * 48000 / samplesPerBuffer) + 1;
+    const int buffers = int(double(clip.frameCount) / clip.framesPerSecond * 48000 / samplesPerBuffer) + 1;
     return QStringLiteral(" audiotestsrc num-buffers=%1 samplesperbuffer=%2 ! audio/x-raw,rate=48000,channels=2"
                           " ! audioconvert ! %3 ! mux.")
         .arg(buffers)
         .arg(samplesPerBuffer)
-        .arg(spec.audioEncoder);
+        .arg(clip.audioEncoder);
 }
 
 // Writes the display matrix of a turn into the video track's header, the way
@@ -126,31 +126,31 @@ inline bool launch(const QString &description)
 }
 
 // An MPEG-4 file with an H.264 picture from videotestsrc and, optionally, AAC sound.
-inline bool writeVideo(const QString &path, const VideoSpec &spec = {})
+inline bool writeVideo(const QString &path, const VideoSpec &clip = {})
 {
     QString description = QStringLiteral("mp4mux name=mux ! filesink location=\"%1\" ").arg(path);
     description += videoBranch(
-        spec, QStringLiteral("videotestsrc num-buffers=%1 pattern=%2").arg(spec.frameCount).arg(spec.pattern));
-    if (spec.hasAudio) {
-        description += audioBranch(spec);
+        clip, QStringLiteral("videotestsrc num-buffers=%1 pattern=%2").arg(clip.frameCount).arg(clip.pattern));
+    if (clip.hasAudio) {
+        description += audioBranch(clip);
     }
-    return launch(description) && setOrientation(path, spec.orientation);
+    return launch(description) && setOrientation(path, clip.orientation);
 }
 
 // An MPEG-4 file with sound only.
 inline bool writeSoundOnly(const QString &path, double seconds = 1.0)
 {
-    VideoSpec spec;
-    spec.frameCount = int(seconds * spec.framesPerSecond);
-    return launch(QStringLiteral("mp4mux name=mux ! filesink location=\"%1\" ").arg(path) + audioBranch(spec));
+    VideoSpec clip;
+    clip.frameCount = int(seconds * clip.framesPerSecond);
+    return launch(QStringLiteral("mp4mux name=mux ! filesink location=\"%1\" ").arg(path) + audioBranch(clip));
 }
 
 // A video whose frames are drawn by `frame(index)` (any size, RGB), so a test
 // can tell which frame a picture came from.
-inline bool writeDrawnVideo(const QString &path, const VideoSpec &spec, const std::function<QImage(int)> &frame)
+inline bool writeDrawnVideo(const QString &path, const VideoSpec &clip, const std::function<QImage(int)> &frame)
 {
     const QString description = QStringLiteral("appsrc name=source format=time ! videoconvert ! ")
-        + videoBranch(spec, QStringLiteral("queue"))
+        + videoBranch(clip, QStringLiteral("queue"))
         + QStringLiteral(" mp4mux name=mux ! filesink location=\"%1\"").arg(path);
     GError *error = nullptr;
     GstElement *pipeline = gst_parse_launch(description.toUtf8().constData(), &error);
@@ -162,23 +162,23 @@ inline bool writeDrawnVideo(const QString &path, const VideoSpec &spec, const st
     }
     GstElement *source = gst_bin_get_by_name(GST_BIN(pipeline), "source");
     GstCaps *caps
-        = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "RGBx", "width", G_TYPE_INT, spec.size.width(),
-            "height", G_TYPE_INT, spec.size.height(), "framerate", GST_TYPE_FRACTION, spec.framesPerSecond, 1, nullptr);
+        = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "RGBx", "width", G_TYPE_INT, clip.size.width(),
+            "height", G_TYPE_INT, clip.size.height(), "framerate", GST_TYPE_FRACTION, clip.framesPerSecond, 1, nullptr);
     gst_app_src_set_caps(GST_APP_SRC(source), caps);
     gst_caps_unref(caps);
-    for (int index = 0; index < spec.frameCount; ++index) {
+    for (int index = 0; index < clip.frameCount; ++index) {
         const QImage image
-            = frame(index).convertToFormat(QImage::Format_RGBX8888).scaled(spec.size, Qt::IgnoreAspectRatio);
+            = frame(index).convertToFormat(QImage::Format_RGBX8888).scaled(clip.size, Qt::IgnoreAspectRatio);
         const gsize bytes = gsize(image.sizeInBytes());
         GstBuffer *buffer = gst_buffer_new_allocate(nullptr, bytes, nullptr);
         gst_buffer_fill(buffer, 0, image.constBits(), bytes);
-        GST_BUFFER_PTS(buffer) = gst_util_uint64_scale(index, GST_SECOND, spec.framesPerSecond);
-        GST_BUFFER_DURATION(buffer) = gst_util_uint64_scale(1, GST_SECOND, spec.framesPerSecond);
+        GST_BUFFER_PTS(buffer) = gst_util_uint64_scale(index, GST_SECOND, clip.framesPerSecond);
+        GST_BUFFER_DURATION(buffer) = gst_util_uint64_scale(1, GST_SECOND, clip.framesPerSecond);
         gst_app_src_push_buffer(GST_APP_SRC(source), buffer);
     }
     gst_app_src_end_of_stream(GST_APP_SRC(source));
     gst_object_unref(source);
-    return runToEnd(pipeline) && setOrientation(path, spec.orientation);
+    return runToEnd(pipeline) && setOrientation(path, clip.orientation);
 }
 
 // Types of the top-level boxes, in file order: "ftyp", "moov", "mdat", ...
