@@ -1,12 +1,14 @@
 #include "app/AppResources.h"
 #include "app/MainWindow.h"
 #include "app/VeltroscopeApp.h"
+#include "platform/media/MediaRuntime.h"
 
 #include <QApplication>
 #include <QIcon>
 
 int main(int argc, char **argv)
 {
+    MediaRuntime::initialise(&argc, &argv);
     QApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Veltroscope"));
     QCoreApplication::setApplicationName(QStringLiteral("Veltroscope"));

@@ -1,6 +1,7 @@
 // Shared main for every test binary: a private home and data folder per
 // process, Qt on the offscreen platform, GStreamer initialised.
-#include <gst/gst.h>
+#include "platform/media/MediaRuntime.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -29,7 +30,7 @@ int main(int argc, char **argv)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
 
-    gst_init(&argc, &argv);
+    MediaRuntime::initialise(&argc, &argv);
     testing::InitGoogleTest(&argc, argv);
 
     QApplication app(argc, argv);
