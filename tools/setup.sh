@@ -25,7 +25,7 @@ packages=(
   # library
   libsqlite3-dev
   # speech engine delivery and test audio
-  espeak-ng sox bzip2
+  espeak-ng sox bzip2 curl
 )
 if ! command -v npm >/dev/null 2>&1; then packages+=(npm); fi
 
