@@ -40,8 +40,7 @@ double cpuSeconds()
 
 QList<Clip> loadClips()
 {
-    const QString script
-        = QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../tests/generate-voice-clips.sh"));
+    const QString script = QStringLiteral(VELTROSCOPE_SOURCE_DIR "/tests/generate-voice-clips.sh");
     const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/voice-clips");
     if (QProcess::execute(QStringLiteral("bash"), {script, dir}) != 0) {
         std::fprintf(stderr, "clip generation failed\n");

@@ -14,16 +14,9 @@
 #include <QCoreApplication>
 #include <QThreadPool>
 
-namespace {
-std::shared_ptr<CaptureDeviceProvider> systemProvider()
-{
-    static const auto provider = std::make_shared<SystemDeviceProvider>();
-    return provider;
-}
-} // namespace
-
 CameraManager::CameraManager(QObject *parent)
-    : CameraManager(systemProvider(), std::make_shared<SystemCapturePermissions>(systemProvider()), parent)
+    : CameraManager(SystemDeviceProvider::shared(),
+        std::make_shared<SystemCapturePermissions>(SystemDeviceProvider::shared()), parent)
 {
 }
 

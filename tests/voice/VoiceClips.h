@@ -16,8 +16,7 @@ namespace VoiceClips {
 inline QString directory()
 {
     static const QString dir = [] {
-        const QString script
-            = QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../generate-voice-clips.sh"));
+        const QString script = QStringLiteral(VELTROSCOPE_SOURCE_DIR "/tests/generate-voice-clips.sh");
         const QString out = QCoreApplication::applicationDirPath() + QStringLiteral("/voice-clips");
         QProcess::execute(QStringLiteral("bash"), {script, out});
         return out;

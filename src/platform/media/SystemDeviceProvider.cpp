@@ -96,6 +96,12 @@ SystemDeviceProvider::SystemDeviceProvider() : m_monitor(std::make_unique<Monito
 {
 }
 
+std::shared_ptr<SystemDeviceProvider> SystemDeviceProvider::shared()
+{
+    static const auto provider = std::make_shared<SystemDeviceProvider>();
+    return provider;
+}
+
 SystemDeviceProvider::~SystemDeviceProvider()
 {
     (void)m_monitor.release(); // see Monitor

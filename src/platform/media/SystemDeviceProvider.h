@@ -11,6 +11,10 @@ public:
     SystemDeviceProvider();
     ~SystemDeviceProvider() override;
 
+    // The process-wide provider: one device monitor for the camera layer and
+    // the voice listener alike.
+    static std::shared_ptr<SystemDeviceProvider> shared();
+
     QList<CaptureDevice> videoDevices() override;
     std::optional<CaptureDevice> defaultAudioDevice() override;
 
