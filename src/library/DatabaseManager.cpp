@@ -3,6 +3,7 @@
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/desktop/AppPaths.h"
+#include "platform/desktop/DesktopTrash.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -246,7 +247,7 @@ void DatabaseManager::deleteVideo(int64_t id, bool alsoDeleteFile, const QString
         }
     }
     if (alsoDeleteFile) {
-        QFile::remove(filePath); // a missing file or no permission is ignored
+        DesktopTrash::moveToTrashOrRemove(filePath); // a missing file or no permission is ignored
     }
     loadVideos();
 }
