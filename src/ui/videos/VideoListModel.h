@@ -23,7 +23,7 @@ public:
 
     // Pictures of rows long off screen are let go beyond this; they load
     // again when their row is shown again.
-    static constexpr qsizetype thumbnailBudgetBytes = 32 * 1024 * 1024;
+    static constexpr qsizetype thumbnailBudgetBytes = 16 * 1024 * 1024;
 
     explicit VideoListModel(QObject *parent = nullptr);
 

@@ -40,11 +40,6 @@ QSize VideoRow::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) cons
         Style::rowHeight());
 }
 
-void VideoRow::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option, const QModelIndex &) const
-{
-    editor->setGeometry(geometry(option.rect).buttons);
-}
-
 void VideoRow::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     const Geometry parts = geometry(option.rect);

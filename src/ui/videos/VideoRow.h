@@ -6,8 +6,8 @@
 #include <QStyledItemDelegate>
 
 // Paints one video of the list: the thumbnail box, the file name, the path and
-// the recording time. The row's two buttons are real widgets placed by the
-// list (VideoRowButtons) at `Geometry::buttons`.
+// the recording time. The row's two buttons are real widgets that the list
+// (VideoRowsView) places at `Geometry::buttons`.
 class VideoRow : public QStyledItemDelegate {
     Q_OBJECT
 
@@ -24,8 +24,6 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
-    void updateEditorGeometry(
-        QWidget *editor, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
     const QFont &nameFont() const { return m_nameFont; }
     const QFont &detailFont() const { return m_detailFont; }

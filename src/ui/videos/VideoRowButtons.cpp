@@ -6,20 +6,28 @@
 #include <QHBoxLayout>
 #include <QToolButton>
 
-VideoRowButtons::VideoRowButtons(const QString &fileName, QWidget *parent) : QWidget(parent)
+VideoRowButtons::VideoRowButtons(QWidget *parent) : QWidget(parent)
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(VideoListStyle::buttonSpacing);
-    m_play = makeButton(QStringLiteral("play.fill"), playText(), fileName);
-    m_reveal = makeButton(QStringLiteral("folder"), revealText(), fileName);
+    m_play = makeButton(QStringLiteral("play.fill"), playText());
+    m_reveal = makeButton(QStringLiteral("folder"), revealText());
     layout->addWidget(m_play);
     layout->addWidget(m_reveal);
     connect(m_play, &QToolButton::clicked, this, &VideoRowButtons::playClicked);
     connect(m_reveal, &QToolButton::clicked, this, &VideoRowButtons::revealClicked);
 }
 
-QToolButton *VideoRowButtons::makeButton(const QString &symbol, const QString &text, const QString &fileName)
+void VideoRowButtons::setVideo(int64_t id, const QString &fileName)
+{
+    m_videoId = id;
+    // Said after the button's name, so a screen reader tells the rows apart.
+    m_play->setAccessibleDescription(fileName);
+    m_reveal->setAccessibleDescription(fileName);
+}
+
+QToolButton *VideoRowButtons::makeButton(const QString &symbol, const QString &text)
 {
     auto *button = new QToolButton(this);
     button->setAutoRaise(true);
@@ -30,6 +38,5 @@ QToolButton *VideoRowButtons::makeButton(const QString &symbol, const QString &t
     button->setFixedSize(VideoListStyle::buttonSize, VideoListStyle::buttonSize);
     button->setToolTip(text);
     button->setAccessibleName(text);
-    button->setAccessibleDescription(fileName);
     return button;
 }

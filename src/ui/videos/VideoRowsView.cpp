@@ -22,9 +22,7 @@ VideoRowsView::VideoRowsView(VideoListModel *model, QWidget *parent) : QListView
     verticalScrollBar()->setSingleStep(VideoRow::geometry(QRect()).thumbnail.height() / 2);
 
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
-        // The view dropped every row's buttons.
-        m_shownIds.clear();
-        m_buttonIds.clear();
+        m_shownIds.clear(); // every row on screen now is shown anew
         scheduleUpdate();
     });
     connect(model, &QAbstractItemModel::rowsInserted, this, &VideoRowsView::scheduleUpdate);
@@ -34,7 +32,10 @@ VideoRowsView::VideoRowsView(VideoListModel *model, QWidget *parent) : QListView
 
 VideoRowButtons *VideoRowsView::buttonsForRow(int row) const
 {
-    return qobject_cast<VideoRowButtons *>(indexWidget(m_model->index(row)));
+    if (row < 0 || row >= m_model->rowCount()) {
+        return nullptr;
+    }
+    return m_boundButtons.value(m_model->video(row).id);
 }
 
 void VideoRowsView::scrollContentsBy(int dx, int dy)
@@ -46,7 +47,7 @@ void VideoRowsView::scrollContentsBy(int dx, int dy)
 void VideoRowsView::resizeEvent(QResizeEvent *event)
 {
     QListView::resizeEvent(event);
-    scheduleUpdate();
+    updateShownRows();
 }
 
 void VideoRowsView::showEvent(QShowEvent *event)
@@ -96,38 +97,56 @@ void VideoRowsView::updateShownRows()
     QSet<int64_t> shown;
     QList<int64_t> cameIntoView;
     for (int row = first; row <= last; ++row) {
-        const VideoRecord &video = m_model->video(row);
-        shown.insert(video.id);
-        if (!m_shownIds.contains(video.id)) {
-            cameIntoView << video.id;
+        const int64_t id = m_model->video(row).id;
+        shown.insert(id);
+        if (!m_shownIds.contains(id)) {
+            cameIntoView << id;
         }
-        const QModelIndex index = m_model->index(row);
-        if (!indexWidget(index)) {
-            auto *buttons = new VideoRowButtons(video.fileName);
-            const int64_t id = video.id;
-            connect(buttons, &VideoRowButtons::playClicked, this, [this, id] { Q_EMIT playRequested(id); });
-            connect(buttons, &VideoRowButtons::revealClicked, this, [this, id] { Q_EMIT revealRequested(id); });
-            setIndexWidget(index, buttons);
-            m_buttonIds.insert(id);
-        }
-    }
-    // Rows that left the screen give their buttons back.
-    for (auto it = m_buttonIds.begin(); it != m_buttonIds.end();) {
-        if (shown.contains(*it)) {
-            ++it;
-            continue;
-        }
-        if (const int row = m_model->rowOf(*it); row >= 0) {
-            setIndexWidget(m_model->index(row), nullptr);
-        }
-        it = m_buttonIds.erase(it);
     }
     const bool changed = shown != m_shownIds;
     m_shownIds = shown;
+    placeButtons(first, last);
     if (changed) {
         Q_EMIT shownRowsChanged(m_shownIds);
     }
     if (!cameIntoView.isEmpty()) {
         Q_EMIT rowsShown(cameIntoView);
+    }
+}
+
+VideoRowButtons *VideoRowsView::takeFreeButtons()
+{
+    if (!m_freeButtons.isEmpty()) {
+        return m_freeButtons.takeLast();
+    }
+    auto *buttons = new VideoRowButtons(viewport());
+    connect(
+        buttons, &VideoRowButtons::playClicked, this, [this, buttons] { Q_EMIT playRequested(buttons->videoId()); });
+    connect(buttons, &VideoRowButtons::revealClicked, this,
+        [this, buttons] { Q_EMIT revealRequested(buttons->videoId()); });
+    return buttons;
+}
+
+void VideoRowsView::placeButtons(int first, int last)
+{
+    // Rows that stay keep their buttons (and the keyboard focus in them).
+    for (auto it = m_boundButtons.begin(); it != m_boundButtons.end();) {
+        if (m_shownIds.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        it.value()->hide();
+        m_freeButtons << it.value();
+        it = m_boundButtons.erase(it);
+    }
+    for (int row = first; row <= last; ++row) {
+        const VideoRecord &video = m_model->video(row);
+        VideoRowButtons *&buttons = m_boundButtons[video.id];
+        if (!buttons) {
+            buttons = takeFreeButtons();
+            buttons->setVideo(video.id, video.fileName);
+        }
+        buttons->setGeometry(VideoRow::geometry(visualRect(m_model->index(row))).buttons);
+        buttons->show();
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QListView>
 #include <QSet>
 
@@ -7,7 +8,9 @@ class VideoListModel;
 class VideoRowButtons;
 
 // The list of video rows. It knows which rows are on screen: only those get
-// their buttons and have their pictures loaded.
+// buttons and have their pictures loaded. The buttons are a few widgets that
+// move from row to row; building widgets for every row, or on every scroll
+// step, costs more than painting the rows.
 class VideoRowsView : public QListView {
     Q_OBJECT
 
@@ -38,9 +41,12 @@ protected:
 private:
     void scheduleUpdate();
     QPair<int, int> rowsOnScreen();
+    void placeButtons(int first, int last);
+    VideoRowButtons *takeFreeButtons();
 
     VideoListModel *m_model;
     QSet<int64_t> m_shownIds;
-    QSet<int64_t> m_buttonIds;
+    QHash<int64_t, VideoRowButtons *> m_boundButtons;
+    QList<VideoRowButtons *> m_freeButtons;
     bool m_updateScheduled = false;
 };

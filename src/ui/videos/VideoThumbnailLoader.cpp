@@ -38,7 +38,7 @@ QThreadPool &framePool()
 
 bool fileExists(const QString &path)
 {
-    return !path.isEmpty() && QFileInfo(path).isFile();
+    return !path.isEmpty() && QFileInfo::exists(path);
 }
 } // namespace
 
