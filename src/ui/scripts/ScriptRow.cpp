@@ -243,7 +243,8 @@ void ScriptRow::paint(QPainter *painter, const QStyleOptionViewItem &option, con
 
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    if (m_markedId && index.data(ScriptListModel::IdRole).toLongLong() == *m_markedId) {
+    const bool marked = m_markedId && index.data(ScriptListModel::IdRole).toLongLong() == *m_markedId;
+    if (marked || (m_showsFocus && option.state.testFlag(QStyle::State_HasFocus))) {
         QPainterPath outline;
         outline.addRoundedRect(QRectF(option.rect).adjusted(listInset + 1.5, 1.5, -listInset - 1.5, -1.5), 6, 6);
         painter->setPen(QPen(palette.color(QPalette::Highlight), 2));

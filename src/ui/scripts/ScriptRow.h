@@ -34,6 +34,9 @@ public:
     // A row drawn with an outline, such as the one a context menu is open for.
     void setMarkedId(std::optional<int64_t> id) { m_markedId = id; }
     std::optional<int64_t> markedId() const { return m_markedId; }
+    // Outlines the current row while the list has the focus; for keyboard use.
+    void setShowsFocus(bool shows) { m_showsFocus = shows; }
+    bool showsFocus() const { return m_showsFocus; }
 
     // The lines as drawn in `width` pixels. A line that is cut, or followed by
     // text it cannot show, ends in an ellipsis.
@@ -69,4 +72,5 @@ private:
     QString m_timeFormat;
     int m_fullStackHeight = 0;
     std::optional<int64_t> m_markedId;
+    bool m_showsFocus = false;
 };

@@ -10,6 +10,8 @@
 #include "ui/scripts/ScriptsEmptyState.h"
 #include "ui/scripts/ScriptsHeaderBar.h"
 
+#include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QListView>
 #include <QMenu>
@@ -83,7 +85,12 @@ void ScriptsListView::buildList()
             m_listView->scrollToTop();
         }
     });
-    connect(m_listView, &QListView::customContextMenuRequested, this, &ScriptsListView::showContextMenu);
+    connect(m_listView, &QListView::customContextMenuRequested, this, [this](const QPoint &position) {
+        const QModelIndex index = m_listView->indexAt(position);
+        if (index.isValid()) {
+            showContextMenu(index.row(), position);
+        }
+    });
 }
 
 void ScriptsListView::buildMenu()
@@ -139,33 +146,61 @@ QRect ScriptsListView::textRect(int row) const
 
 bool ScriptsListView::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_listView->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        const QPoint position = mouse->position().toPoint();
-        const QModelIndex index = m_listView->indexAt(position);
-        if (mouse->button() == Qt::LeftButton && index.isValid() && textRect(index.row()).contains(position)) {
-            setScriptToRecord(m_model->script(index.row()));
-            return true;
+    if (watched == m_listView->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            showKeyboardFocus(false);
+        } else if (event->type() == QEvent::MouseButtonDblClick) {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            const QPoint position = mouse->position().toPoint();
+            const QModelIndex index = m_listView->indexAt(position);
+            if (mouse->button() == Qt::LeftButton && index.isValid() && textRect(index.row()).contains(position)) {
+                setScriptToRecord(m_model->script(index.row()));
+                return true;
+            }
         }
-    } else if (watched == m_listView && event->type() == QEvent::KeyPress) {
-        // Return on the focused row is the keyboard's double click.
+        return QWidget::eventFilter(watched, event);
+    }
+    if (watched != m_listView) {
+        return QWidget::eventFilter(watched, event);
+    }
+
+    // Rows cannot be selected, so keyboard users get their own way in: the
+    // focused row is outlined, Return hands it over, the menu key opens its menu.
+    const QModelIndex current = m_listView->currentIndex();
+    if (event->type() == QEvent::FocusIn) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        showKeyboardFocus(reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason);
+    } else if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
-        const QModelIndex current = m_listView->currentIndex();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && current.isValid()) {
             setScriptToRecord(m_model->script(current.row()));
             return true;
         }
+        showKeyboardFocus(true);
+    } else if (event->type() == QEvent::ContextMenu
+        && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+        if (current.isValid()) {
+            showContextMenu(current.row(), m_listView->visualRect(current).center());
+        }
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void ScriptsListView::showContextMenu(const QPoint &position)
+void ScriptsListView::showKeyboardFocus(bool shown)
 {
-    QModelIndex index = m_listView->indexAt(position);
-    if (!index.isValid()) {
+    if (m_rowDelegate->showsFocus() != shown) {
+        m_rowDelegate->setShowsFocus(shown);
+        m_listView->viewport()->update();
+    }
+}
+
+void ScriptsListView::showContextMenu(int row, const QPoint &position)
+{
+    m_menuScript = m_model->script(row);
+    if (!m_menuScript) {
         return;
     }
-    m_menuScript = m_model->script(index.row());
     m_rowDelegate->setMarkedId(m_menuScript->id);
     m_listView->viewport()->update();
     m_menu->popup(m_listView->viewport()->mapToGlobal(position));

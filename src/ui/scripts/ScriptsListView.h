@@ -71,7 +71,8 @@ protected:
 private:
     void buildList();
     void buildMenu();
-    void showContextMenu(const QPoint &position);
+    void showContextMenu(int row, const QPoint &position);
+    void showKeyboardFocus(bool shown);
     void updateContent();
     void handOver();
     void present(const ScriptEditMode &mode);

@@ -229,6 +229,15 @@ TEST_F(ScriptsScreen, TheContextMenuListsItsEntriesInOrderWithDeleteInRed)
     };
     EXPECT_TRUE(hasRed(view.contextMenu()->actionGeometry(view.deleteAction())));
     EXPECT_FALSE(hasRed(view.contextMenu()->actionGeometry(view.editAction())));
+    view.contextMenu()->hide();
+
+    // From the keyboard the menu opens on the focused row.
+    add({"第二"});
+    view.listView()->setCurrentIndex(view.model()->index(1));
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5), view.listView()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(view.listView(), &key);
+    EXPECT_TRUE(view.contextMenu()->isVisible());
+    EXPECT_EQ(view.menuScript()->title, "菜单");
 }
 
 TEST_F(ScriptsScreen, AnHtmlLookingTitleIsDrawnLiterally)
