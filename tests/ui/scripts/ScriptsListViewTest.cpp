@@ -325,4 +325,13 @@ TEST_F(ScriptsScreen, ARepublishKeepsTheRowsOnScreenWhereTheyWere)
     EXPECT_EQ(bar->value(), 0);
     EXPECT_EQ(firstVisibleRow(), 0);
     EXPECT_EQ(view.model()->scripts().first().title, "最新");
+
+    // Whoever adds a script from further down is taken up to see it.
+    bar->setValue(bar->maximum());
+    view.setShowingAddSheet(true);
+    view.presentedSheet()->titleField()->setText("从下面添加");
+    view.presentedSheet()->save();
+    MainLoop::drain();
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(view.model()->scripts().first().title, "从下面添加");
 }
