@@ -30,9 +30,9 @@ namespace {
 constexpr int minimumRowWidth = 960 - 2 * 18;
 constexpr int generousMs = 10000;
 
-class Controls : public testing::Test {
+class TeleprompterControls : public testing::Test {
 protected:
-    Controls() : db(dir.path() + "/share/Veltroscope"), row(&state, &db), view(&state)
+    TeleprompterControls() : db(dir.path() + "/share/Veltroscope"), row(&state, &db), view(&state)
     {
         row.resize(minimumRowWidth, row.sizeHint().height());
         row.show();
@@ -61,7 +61,7 @@ QString accessibleName(QWidget *widget)
 }
 } // namespace
 
-TEST_F(Controls, StartPauseAndStartAgainContinueFromTheSamePlace)
+TEST_F(TeleprompterControls, StartPauseAndStartAgainContinueFromTheSamePlace)
 {
     state.setIsTeleprompterVisible(true);
     EXPECT_EQ(row.startPauseButton()->text(), "开始");
@@ -92,7 +92,7 @@ TEST_F(Controls, StartPauseAndStartAgainContinueFromTheSamePlace)
     EXPECT_DOUBLE_EQ(state.scrollOffset(), double(ticks) * state.scrollSpeed());
 }
 
-TEST_F(Controls, ResetReturnsToTheTopAndShowsStartAtAnyTime)
+TEST_F(TeleprompterControls, ResetReturnsToTheTopAndShowsStartAtAnyTime)
 {
     state.setTeleprompterText(QString(3000, QChar(0x5B57)));
     state.setIsTeleprompterVisible(true);
@@ -113,7 +113,7 @@ TEST_F(Controls, ResetReturnsToTheTopAndShowsStartAtAnyTime)
     EXPECT_EQ(row.startPauseButton()->text(), "开始");
 }
 
-TEST_F(Controls, SlidersSnapToTheirStepsAndTheirLabelsReadTheValue)
+TEST_F(TeleprompterControls, SlidersSnapToTheirStepsAndTheirLabelsReadTheValue)
 {
     state.setIsTeleprompterVisible(true);
     EXPECT_EQ(row.sizeLabel()->text(), "28");
@@ -150,7 +150,7 @@ TEST_F(Controls, SlidersSnapToTheirStepsAndTheirLabelsReadTheValue)
     EXPECT_EQ(TeleprompterControlsRow::wholeNumberText(-3.7), "-3");
 }
 
-TEST_F(Controls, FontPickerUsesTheMappedFaceOrFallsBack)
+TEST_F(TeleprompterControls, FontPickerUsesTheMappedFaceOrFallsBack)
 {
     state.setIsTeleprompterVisible(true);
     ASSERT_EQ(row.fontPicker()->count(), 7);
@@ -190,7 +190,7 @@ TEST_F(Controls, FontPickerUsesTheMappedFaceOrFallsBack)
     EXPECT_EQ(row.fontPicker()->currentText(), "楷体");
 }
 
-TEST_F(Controls, UntickingHidesTheRestOfTheRowWhileTheTimerKeepsCounting)
+TEST_F(TeleprompterControls, UntickingHidesTheRestOfTheRowWhileTheTimerKeepsCounting)
 {
     EXPECT_FALSE(row.visibleBox()->isChecked());
     EXPECT_FALSE(row.group()->isVisibleTo(&row));
@@ -207,16 +207,20 @@ TEST_F(Controls, UntickingHidesTheRestOfTheRowWhileTheTimerKeepsCounting)
              static_cast<QWidget *>(row.startPauseButton()), static_cast<QWidget *>(row.scriptButton())}) {
         EXPECT_FALSE(item->isVisibleTo(&row));
     }
+    // Nor does leaving the screen for another tab.
+    row.hide();
+    view.hide();
     const double hiddenAt = state.scrollOffset();
     ASSERT_TRUE(MainLoop::waitUntil([&] { return state.scrollOffset() > hiddenAt + 2; }, generousMs));
     EXPECT_TRUE(state.isScrolling());
+    row.show();
 
     row.visibleBox()->click();
     EXPECT_TRUE(row.group()->isVisibleTo(&row));
     EXPECT_EQ(row.startPauseButton()->text(), "暂停");
 }
 
-TEST_F(Controls, ChoosingAScriptChangesOnlyTheText)
+TEST_F(TeleprompterControls, ChoosingAScriptChangesOnlyTheText)
 {
     addScripts();
     state.setIsTeleprompterVisible(true);
@@ -243,7 +247,7 @@ TEST_F(Controls, ChoosingAScriptChangesOnlyTheText)
     EXPECT_EQ(row.scriptMenu()->actions().at(0)->text(), "第三篇");
 }
 
-TEST_F(Controls, FitsTheSmallestWindowWithTheSlidersGivingWayFirst)
+TEST_F(TeleprompterControls, FitsTheSmallestWindowWithTheSlidersGivingWayFirst)
 {
     state.setIsTeleprompterVisible(true);
     const auto itemsLeftToRight = [&] {
@@ -287,7 +291,7 @@ TEST_F(Controls, FitsTheSmallestWindowWithTheSlidersGivingWayFirst)
     EXPECT_LE(row.minimumSizeHint().width(), minimumRowWidth);
 }
 
-TEST_F(Controls, EveryControlIsNamedForAccessibilityAndTheCheckboxExposesItsState)
+TEST_F(TeleprompterControls, EveryControlIsNamedForAccessibilityAndTheCheckboxExposesItsState)
 {
     state.setIsTeleprompterVisible(true);
     QStringList names;

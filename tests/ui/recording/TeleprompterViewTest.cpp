@@ -19,9 +19,9 @@ constexpr int boxHeight = 300;
 constexpr int backgroundGrey = 200;
 
 // The box over a plain grey "picture", grabbed as the screen would show it.
-class Teleprompter : public testing::Test {
+class TeleprompterBox : public testing::Test {
 protected:
-    Teleprompter()
+    TeleprompterBox()
     {
         QPalette palette = host.palette();
         palette.setColor(QPalette::Window, QColor(backgroundGrey, backgroundGrey, backgroundGrey));
@@ -39,32 +39,38 @@ protected:
     // than the box over the grey.
     bool isInk(QRgb pixel) const { return state.isTeleprompterDarkMode() ? qRed(pixel) > 200 : qRed(pixel) < 100; }
 
-    std::optional<int> firstInkRow(const QImage &image) const
+    bool rowHasInk(const QImage &image, int y) const
     {
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                if (isInk(image.pixel(x, y))) {
-                    return y;
-                }
+        for (int x = 0; x < image.width(); ++x) {
+            if (isInk(image.pixel(x, y))) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // First ink row at or below `from`, or the last one when searching up.
+    std::optional<int> firstInkRow(const QImage &image, int from = 0) const
+    {
+        for (int y = from; y < image.height(); ++y) {
+            if (rowHasInk(image, y)) {
+                return y;
             }
         }
         return std::nullopt;
     }
-
     std::optional<int> lastInkRow(const QImage &image) const
     {
         for (int y = image.height() - 1; y >= 0; --y) {
-            for (int x = 0; x < image.width(); ++x) {
-                if (isInk(image.pixel(x, y))) {
-                    return y;
-                }
+            if (rowHasInk(image, y)) {
+                return y;
             }
         }
         return std::nullopt;
     }
 
-    // Left and right edge of the ink in rows [top, bottom).
-    std::pair<int, int> inkColumns(const QImage &image, int top, int bottom) const
+    // Horizontal middle of the ink in rows [top, bottom).
+    double inkCentre(const QImage &image, int top, int bottom) const
     {
         int left = image.width();
         int right = -1;
@@ -76,7 +82,7 @@ protected:
                 }
             }
         }
-        return {left, right};
+        return (left + right) / 2.0;
     }
 
     // Distance from one line's top to the next inside a paragraph.
@@ -97,7 +103,7 @@ QString longScript(int paragraphs)
 }
 } // namespace
 
-TEST_F(Teleprompter, RendersWithTheInitialValues)
+TEST_F(TeleprompterBox, RendersWithTheInitialValues)
 {
     state.setTeleprompterText(QStringLiteral("大家好\n欢迎收看"));
     const QImage image = shot();
@@ -124,15 +130,14 @@ TEST_F(Teleprompter, RendersWithTheInitialValues)
     EXPECT_EQ(font.families(), TeleprompterFonts::systemFont(28, &TeleprompterFonts::isInstalled).families());
 
     // Both lines centred in the box.
-    const int first = *firstInkRow(image);
+    const std::optional<int> first = firstInkRow(image);
+    ASSERT_TRUE(first);
     const double pitch = linePitch();
-    const auto [left1, right1] = inkColumns(image, first, first + int(pitch) - 4);
-    EXPECT_NEAR((left1 + right1) / 2.0, boxWidth / 2.0, 3);
-    const auto [left2, right2] = inkColumns(image, first + int(pitch) + 12, first + 2 * int(pitch));
-    EXPECT_NEAR((left2 + right2) / 2.0, boxWidth / 2.0, 3);
+    EXPECT_NEAR(inkCentre(image, *first, *first + int(pitch) - 4), boxWidth / 2.0, 3);
+    EXPECT_NEAR(inkCentre(image, *first + int(pitch) + 12, *first + 2 * int(pitch)), boxWidth / 2.0, 3);
 }
 
-TEST_F(Teleprompter, LinesAreSpacedByTheMultipleTheSpacingAndHalfTheSpacingAfterABreak)
+TEST_F(TeleprompterBox, LinesAreSpacedByTheMultipleTheSpacingAndHalfTheSpacingAfterABreak)
 {
     // One long paragraph that wraps, then a second one.
     state.setTeleprompterText(QString(40, QChar(0x4E2D)) + QStringLiteral("\n") + QString(3, QChar(0x6587)));
@@ -149,19 +154,12 @@ TEST_F(Teleprompter, LinesAreSpacedByTheMultipleTheSpacingAndHalfTheSpacingAfter
     // The same rhythm on screen: glyph tops of the two wrapped lines one pitch apart.
     const QImage image = shot();
     const int first = *firstInkRow(image);
-    std::optional<int> second;
-    for (int y = first + int(pitch) - 6; y < boxHeight && !second; ++y) {
-        for (int x = 0; x < boxWidth && !second; ++x) {
-            if (isInk(image.pixel(x, y))) {
-                second = y;
-            }
-        }
-    }
+    const std::optional<int> second = firstInkRow(image, first + int(pitch) - 6);
     ASSERT_TRUE(second);
     EXPECT_NEAR(*second - first, pitch, 1.01);
 }
 
-TEST_F(Teleprompter, ScrollPositionRunsFromTwoEmptyLinesAboveToThreeBelow)
+TEST_F(TeleprompterBox, ScrollPositionRunsFromTwoEmptyLinesAboveToThreeBelow)
 {
     state.setTeleprompterText(longScript(30));
     const double pitch = linePitch();
@@ -190,7 +188,7 @@ TEST_F(Teleprompter, ScrollPositionRunsFromTwoEmptyLinesAboveToThreeBelow)
     EXPECT_EQ(view->scrollPosition(), 0);
 }
 
-TEST_F(Teleprompter, AScriptShorterThanTheBoxNeverMoves)
+TEST_F(TeleprompterBox, AScriptShorterThanTheBoxNeverMoves)
 {
     state.setTeleprompterFontSize(16);
     state.setLineSpacing(4);
@@ -205,7 +203,7 @@ TEST_F(Teleprompter, AScriptShorterThanTheBoxNeverMoves)
     }
 }
 
-TEST_F(Teleprompter, LightSchemeIsBlackTextOnWhiteAtPointThree)
+TEST_F(TeleprompterBox, LightSchemeIsBlackTextOnWhiteAtPointThree)
 {
     state.setTeleprompterText(QStringLiteral("大家好"));
     state.setIsTeleprompterDarkMode(false);
@@ -220,7 +218,7 @@ TEST_F(Teleprompter, LightSchemeIsBlackTextOnWhiteAtPointThree)
     EXPECT_GT(black, 30);
 }
 
-TEST_F(Teleprompter, TicksMoveTheTextWithoutLayingItOutAgain)
+TEST_F(TeleprompterBox, TicksMoveTheTextWithoutLayingItOutAgain)
 {
     state.setTeleprompterText(longScript(200));
     shot();
@@ -265,7 +263,7 @@ TEST_F(Teleprompter, TicksMoveTheTextWithoutLayingItOutAgain)
     EXPECT_LE(view->lastDrawnLineCount(), int(boxHeight / linePitch()) + 4);
 }
 
-TEST_F(Teleprompter, LaysOutAgainOnlyForTextFontSizeSpacingOrWidth)
+TEST_F(TeleprompterBox, LaysOutAgainOnlyForTextFontSizeSpacingOrWidth)
 {
     state.setTeleprompterText(longScript(5));
     int layouts = view->textLayout().layoutCount();
@@ -300,7 +298,7 @@ TEST_F(Teleprompter, LaysOutAgainOnlyForTextFontSizeSpacingOrWidth)
         "all at once", [] {}, true);
 }
 
-TEST_F(Teleprompter, ScriptsAsPeopleBringThemWrapInsideTheBox)
+TEST_F(TeleprompterBox, ScriptsAsPeopleBringThemWrapInsideTheBox)
 {
     // Windows and old Mac breaks are one break each, like a plain newline.
     EXPECT_EQ(
@@ -328,7 +326,7 @@ TEST_F(Teleprompter, ScriptsAsPeopleBringThemWrapInsideTheBox)
     EXPECT_EQ(characters, TeleprompterLayout::displayedText(pasted).size());
 }
 
-TEST_F(Teleprompter, AHundredThousandCharactersLoadOnceAndScroll)
+TEST_F(TeleprompterBox, AHundredThousandCharactersLoadOnceAndScroll)
 {
     QString script;
     while (script.size() < 100000) {
