@@ -79,16 +79,32 @@ QLabel *fixedLabel(const QString &text, const QString &widest, QWidget *parent)
     return new FixedLabel(text, widest, parent);
 }
 
-// A push button as wide as the longer of its titles plus its padding.
+// A push button as wide as the longer of its titles plus a little padding,
+// so that its width does not change with its title.
+class TextButton : public QPushButton {
+public:
+    TextButton(const QStringList &titles, QWidget *parent) : QPushButton(titles.first(), parent), m_titles(titles)
+    {
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+
+    QSize sizeHint() const override
+    {
+        int textWidth = 0;
+        for (const QString &title : m_titles) {
+            textWidth = std::max(textWidth, fontMetrics().horizontalAdvance(title));
+        }
+        return {textWidth + fontMetrics().height() + 8, QPushButton::sizeHint().height()};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+private:
+    QStringList m_titles;
+};
+
 QPushButton *textButton(const QStringList &titles, QWidget *parent)
 {
-    auto *button = new QPushButton(titles.first(), parent);
-    int textWidth = 0;
-    for (const QString &title : titles) {
-        textWidth = std::max(textWidth, button->fontMetrics().horizontalAdvance(title));
-    }
-    button->setFixedWidth(textWidth + 2 * button->fontMetrics().height());
-    return button;
+    return new TextButton(titles, parent);
 }
 
 int sliderPosition(double value, double scale, const QSlider *slider)

@@ -25,7 +25,7 @@ public:
     static constexpr int sizeSliderWidth = 100;
     static constexpr int spacingSliderWidth = 90;
     static constexpr int speedSliderWidth = 90;
-    static constexpr int sliderFloorWidth = 48;
+    static constexpr int sliderFloorWidth = 40;
 
     TeleprompterControlsRow(RecordingViewState *state, DatabaseManager *dbManager, QWidget *parent = nullptr);
 

@@ -47,6 +47,42 @@ protected:
         MainLoop::drain();
     }
 
+    QList<QWidget *> itemsLeftToRight()
+    {
+        QList<QWidget *> items{row.visibleBox()};
+        for (QWidget *child : row.group()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            items << child;
+        }
+        std::sort(items.begin(), items.end(),
+            [&](QWidget *a, QWidget *b) { return a->mapTo(&row, QPoint()).x() < b->mapTo(&row, QPoint()).x(); });
+        return items;
+    }
+
+    // Every item in the row, none overlapping, none cut, none but a slider squeezed.
+    void checkFits()
+    {
+        int previousRight = -TeleprompterControlsRow::itemSpacing;
+        for (QWidget *item : itemsLeftToRight()) {
+            const QRect box(item->mapTo(&row, QPoint()), item->size());
+            EXPECT_GE(box.left(), previousRight + TeleprompterControlsRow::itemSpacing)
+                << item->metaObject()->className();
+            EXPECT_LE(box.right(), row.width() - 1) << item->metaObject()->className();
+            EXPECT_GE(box.top(), 0);
+            EXPECT_LE(box.bottom(), row.height() - 1);
+            if (auto *slider = qobject_cast<QSlider *>(item)) {
+                EXPECT_GE(slider->width(), TeleprompterControlsRow::sliderFloorWidth);
+            } else {
+                // Nothing but a slider is squeezed below what it asks for.
+                EXPECT_GE(item->width(),
+                    item->sizeHint().expandedTo(item->minimumSize()).boundedTo(item->maximumSize()).width())
+                    << item->metaObject()->className();
+            }
+            previousRight = box.right();
+        }
+        EXPECT_EQ(row.fontPicker()->width(), 120);
+        EXPECT_LE(row.minimumSizeHint().width(), minimumRowWidth);
+    }
+
     QTemporaryDir dir;
     DatabaseManager db;
     RecordingViewState state;
@@ -250,17 +286,6 @@ TEST_F(TeleprompterControls, ChoosingAScriptChangesOnlyTheText)
 TEST_F(TeleprompterControls, FitsTheSmallestWindowWithTheSlidersGivingWayFirst)
 {
     state.setIsTeleprompterVisible(true);
-    const auto itemsLeftToRight = [&] {
-        QList<QWidget *> items{row.visibleBox()};
-        for (QWidget *child : row.group()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
-            items << child;
-        }
-        std::sort(items.begin(), items.end(),
-            [&](QWidget *a, QWidget *b) { return a->mapTo(&row, QPoint()).x() < b->mapTo(&row, QPoint()).x(); });
-        return items;
-    };
-    const QList<QSlider *> sliders{row.sizeSlider(), row.spacingSlider(), row.speedSlider()};
-
     // Room enough: the design widths.
     row.resize(1400, row.height());
     row.layout()->activate();
@@ -270,25 +295,15 @@ TEST_F(TeleprompterControls, FitsTheSmallestWindowWithTheSlidersGivingWayFirst)
 
     row.resize(minimumRowWidth, row.height());
     row.layout()->activate();
-    int previousRight = -TeleprompterControlsRow::itemSpacing;
-    for (QWidget *item : itemsLeftToRight()) {
-        const QRect box(item->mapTo(&row, QPoint()), item->size());
-        EXPECT_GE(box.left(), previousRight + TeleprompterControlsRow::itemSpacing) << item->metaObject()->className();
-        EXPECT_LE(box.right(), row.width() - 1) << item->metaObject()->className();
-        EXPECT_GE(box.top(), 0);
-        EXPECT_LE(box.bottom(), row.height() - 1);
-        if (auto *slider = qobject_cast<QSlider *>(item)) {
-            EXPECT_GE(slider->width(), TeleprompterControlsRow::sliderFloorWidth);
-        } else {
-            // Nothing but a slider is squeezed below what it asks for.
-            EXPECT_GE(
-                item->width(), item->sizeHint().expandedTo(item->minimumSize()).boundedTo(item->maximumSize()).width())
-                << item->metaObject()->className();
-        }
-        previousRight = box.right();
-    }
-    EXPECT_EQ(row.fontPicker()->width(), 120);
-    EXPECT_LE(row.minimumSizeHint().width(), minimumRowWidth);
+    checkFits();
+    // A desktop whose UI font is larger than the default.
+    QFont larger = row.font();
+    larger.setPointSize(11);
+    row.setFont(larger);
+    row.layout()->invalidate();
+    row.resize(minimumRowWidth, row.sizeHint().height());
+    row.layout()->activate();
+    checkFits();
 }
 
 TEST_F(TeleprompterControls, EveryControlIsNamedForAccessibilityAndTheCheckboxExposesItsState)
