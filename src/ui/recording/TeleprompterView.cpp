@@ -73,7 +73,7 @@ void TeleprompterView::onOffsetChanged()
 {
     // Most ticks move the text by less than a pixel, and at the end of the
     // text none at all: only a change of the painted position repaints.
-    if (isVisible() && paintedPosition() != m_lastPaintedPosition) {
+    if (isVisible() && !rect().isEmpty() && paintedPosition() != m_lastPaintedPosition) {
         update();
     }
 }
