@@ -39,7 +39,6 @@ TEST(RecordingSleepGuard, TheShellKeepsTheMachineAwakeForEachTakeAndLetsGoWhenIt
     ASSERT_TRUE(MainLoop::waitUntil([&] { return screenSaver.inhibitions.size() == 1; }, 20000));
     EXPECT_EQ(screenSaver.inhibitions[0].applicationName, "Veltroscope");
     EXPECT_EQ(screenSaver.inhibitions[0].reason, RecordingSleepGuard::reason);
-    EXPECT_EQ(RecordingSleepGuard::reason, "正在录制视频");
     MainLoop::spin(300);
     EXPECT_TRUE(screenSaver.released.isEmpty()) << "held for the whole take";
 
