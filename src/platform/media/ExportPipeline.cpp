@@ -280,7 +280,7 @@ QStringList ExportPipeline::missingElements()
 ExportPipeline::Result ExportPipeline::run(
     const Settings &settings, const std::atomic<bool> &cancelRequested, int stallTimeoutMs)
 {
-    const ScratchFile scratch{settings.outputPath + QStringLiteral(".mdat")};
+    const ScratchFile scratch{scratchPath(settings.outputPath)};
     Graph graph;
     graph.clock.start();
     media::PipelineHandle pipeline(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));

@@ -32,6 +32,10 @@ public:
     // turns true, or no frame reaches the encoder for `stallTimeoutMs`.
     static Result run(const Settings &settings, const std::atomic<bool> &cancelRequested, int stallTimeoutMs);
 
+    // Where the muxer keeps the media data while it writes `outputPath`; gone
+    // after every run, but a killed program leaves it behind.
+    static QString scratchPath(const QString &outputPath) { return outputPath + QStringLiteral(".mdat"); }
+
     // Elements the picture's way through the graph needs that are not
     // installed. The sound needs none of its own when it is AAC already.
     static QStringList missingElements();
