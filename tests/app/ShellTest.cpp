@@ -16,13 +16,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QListWidget>
+#include <QListView>
+#include <QMenu>
 #include <QMenuBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <thread>
 
@@ -127,20 +131,32 @@ TEST_F(Shell, HandOverShowsTheRecordingTabWithTheScript)
     EXPECT_EQ(window->recordingView()->teleprompterText(), "第一句台词");
 }
 
-TEST_F(Shell, HandOverFromTheScriptListEndToEnd)
+TEST_F(Shell, HandOverFromTheScriptListByMenuAndDoubleClick)
 {
     DatabaseManager &db = DatabaseManager::shared();
     db.addScript("<b>粗体</b>", "<img src=x> 台词");
     MainLoop::drain();
     selectTab(1);
-    QListWidget *list = window->scriptsListView()->list();
-    ASSERT_EQ(list->count(), 1);
-    EXPECT_EQ(list->item(0)->text(), "<b>粗体</b>");
-    list->setCurrentRow(0);
-    window->scriptsListView()->recordSelected();
+    ScriptsListView *scripts = window->scriptsListView();
+    QListView *list = scripts->listView();
+    ASSERT_EQ(list->model()->rowCount(), 1);
+    const QPoint row = scripts->textRect(0).center();
+
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, row, list->viewport()->mapToGlobal(row));
+    QApplication::sendEvent(list->viewport(), &menuEvent);
+    ASSERT_TRUE(scripts->contextMenu()->isVisible());
+    scripts->recordAction()->trigger();
     MainLoop::drain();
     EXPECT_EQ(window->tabs()->currentIndex(), 0);
     EXPECT_EQ(window->recordingView()->teleprompterText(), "<img src=x> 台词");
+
+    // The same script a second time, now by double click, switches tabs again.
+    selectTab(1);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row);
+    MainLoop::drain();
+    EXPECT_EQ(window->tabs()->currentIndex(), 0);
+    EXPECT_EQ(window->recordingView()->teleprompterText(), "<img src=x> 台词");
+    EXPECT_FALSE(scripts->scriptToRecord().has_value());
 }
 
 TEST_F(Shell, RecordingScreenKeepsOneListener)
