@@ -1,6 +1,7 @@
 #include "platform/media/ExportSession.h"
 
 #include "capture/MediaProbe.h"
+#include "platform/media/ExportPipeline.h"
 #include "platform/media/GstPtr.h"
 #include "platform/media/ImageGenerator.h"
 #include "platform/media/MediaAssetTestFiles.h"
@@ -287,10 +288,20 @@ TEST(ExportWithoutLibav, DISABLED_Child)
     EXPECT_TRUE(session->errorDescription().value_or("").contains("avenc_aac"));
     EXPECT_TRUE(log.contains("❌ 缺少 GStreamer 组件: avenc_aac")) << log.lines().join('\n').toStdString();
 
-    // A missing picture element is named before any export starts.
+    // A missing picture element is named before any export starts, and a
+    // graph built without it fails with its name.
     uninstallPlugin("x264");
     EXPECT_FALSE(ExportSession::make(MediaAsset(dir.filePath("aac.mp4"))));
     EXPECT_TRUE(log.contains("❌ 缺少 GStreamer 组件: x264enc")) << log.lines().join('\n').toStdString();
+    ExportPipeline::Settings settings;
+    settings.inputPath = dir.filePath("aac.mp4");
+    settings.outputPath = dir.filePath("never.mp4");
+    settings.displaySize = {160, 120};
+    settings.cropRect = {20, 0, 120, 120};
+    const std::atomic<bool> notCancelled = false;
+    const ExportPipeline::Result result = ExportPipeline::run(settings, notCancelled, 10000);
+    EXPECT_EQ(result.outcome, ExportPipeline::Outcome::failed);
+    EXPECT_TRUE(result.errorDescription.contains("x264enc")) << result.errorDescription.toStdString();
 }
 
 TEST(ExportSession, CropsWithoutTheLibavPlugins)
