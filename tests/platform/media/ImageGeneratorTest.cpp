@@ -9,9 +9,6 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
-#include <thread>
-#include <vector>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -191,33 +188,6 @@ TEST(ImageGenerator, StalledFileGivesUpAndIsStoppedOnceItsWriterEnds)
     EXPECT_EQ(::write(writer, bytes.constData() + 64, size_t(rest)), rest);
     ::close(writer);
     EXPECT_TRUE(MainLoop::waitUntil([] { return ImageGenerator::graphsStoppingInBackground() == 0; }, 60000));
-}
-
-TEST(ImageGenerator, ManyThreadsAtOnceEachGetTheirPicture)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("ramp.mp4");
-    testfiles::VideoSpec clip;
-    clip.size = {64, 64};
-    clip.frameCount = 30;
-    clip.hasAudio = false;
-    ASSERT_TRUE(testfiles::writeDrawnVideo(path, clip, greyRamp));
-
-    std::vector<std::optional<QImage>> images(4);
-    std::vector<std::thread> threads;
-    for (auto &image : images) {
-        threads.emplace_back([&] {
-            QString error;
-            image = ImageGenerator(path).copyImage(0.5, &error);
-        });
-    }
-    for (auto &thread : threads) {
-        thread.join();
-    }
-    for (const auto &image : images) {
-        ASSERT_TRUE(image);
-        EXPECT_NEAR(grey(*image, 32, 32), 15 * 8, 4);
-    }
 }
 
 TEST(ImageGenerator, ClipShorterThanTheTimeStillGivesAPicture)
