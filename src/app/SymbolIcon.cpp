@@ -25,6 +25,7 @@ const QHash<QString, QStringList> &themeTable()
         {QStringLiteral("video.fill"), {QStringLiteral("camera-video-symbolic"), QStringLiteral("video-x-generic")}},
         {QStringLiteral("video.slash"), {QStringLiteral("camera-disabled-symbolic"), QStringLiteral("camera-video")}},
         {QStringLiteral("folder"), {QStringLiteral("folder-symbolic"), QStringLiteral("folder")}},
+        {QStringLiteral("doc.text.magnifyingglass"), {QStringLiteral("edit-find"), QStringLiteral("system-search")}},
     };
     return table;
 }
