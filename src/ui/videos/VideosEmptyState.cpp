@@ -3,6 +3,7 @@
 #include "app/SymbolIcon.h"
 #include "ui/videos/VideoListStyle.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -26,7 +27,7 @@ VideosEmptyState::VideosEmptyState(QWidget *parent) : QWidget(parent)
     const int iconSize = 48;
     auto *icon = new QLabel(this);
     icon->setPixmap(VideoListStyle::tinted(SymbolIcon::icon(QStringLiteral("video.slash")), iconSize,
-        devicePixelRatioF(), VideoListStyle::secondaryLabel(palette())));
+        qApp->devicePixelRatio(), VideoListStyle::secondaryLabel(palette())));
     icon->setAlignment(Qt::AlignHCenter);
     icon->setAccessibleName(QStringLiteral("没有视频"));
     layout->addWidget(icon);

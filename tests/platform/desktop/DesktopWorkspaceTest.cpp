@@ -6,9 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDBusConnectionInterface>
-#include <QSignalSpy>
-
 namespace {
 const QString videoPath = QStringLiteral("/home/user/视频 文件夹/20250303_140509.mp4");
 
@@ -106,15 +103,4 @@ TEST(DesktopWorkspace, RevealOpensTheFolderWhenNoFileManagerAnswers)
         EXPECT_EQ(reveal->opened, folder);
         EXPECT_EQ(reveal->finishedByFileManager, QList<bool>{false});
     }
-}
-
-TEST(DesktopWorkspace, OpenHandsTheUrlToTheDesktopAndAnnouncesIt)
-{
-    DesktopWorkspace workspace;
-    std::unique_ptr<Reveal> reveal(watch(workspace));
-    QSignalSpy announced(&workspace, &DesktopWorkspace::urlOpenRequested);
-    workspace.openUrl(QUrl::fromLocalFile(videoPath));
-    EXPECT_EQ(reveal->opened, QList<QUrl>{QUrl::fromLocalFile(videoPath)});
-    ASSERT_EQ(announced.count(), 1);
-    EXPECT_EQ(announced.first().first().toUrl(), QUrl::fromLocalFile(videoPath));
 }

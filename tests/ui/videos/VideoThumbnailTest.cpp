@@ -112,13 +112,15 @@ TEST(VideoThumbnails, ABrokenVideoNeverStallsTheWindowAndEndsOnThePlaceholder)
     ASSERT_EQ(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     const int writer = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK);
     ASSERT_GE(writer, 0);
-    library.insert({{"broken.mp4", std::nullopt, 1000}});
-
-    StallMonitor monitor;
     auto view = library.showView();
-    MainLoop::spin(1500);
+
+    // Watched from the moment the row arrives: a window that extracted the
+    // frame on its UI thread would stop turning right here.
+    StallMonitor monitor;
+    library.insert({{"broken.mp4", std::nullopt, 1000}});
+    MainLoop::spin(2500);
     EXPECT_FALSE(view->thumbnailLoader()->isIdle()) << "the extraction is still waiting for the file";
-    EXPECT_LT(monitor.longestMs(), 1000);
+    EXPECT_LT(monitor.longestMs(), 1500);
 
     // The file turns out to be garbage: the extraction fails, the placeholder stays.
     const QByteArray junk(64 * 1024, '\x5a');
@@ -126,7 +128,7 @@ TEST(VideoThumbnails, ABrokenVideoNeverStallsTheWindowAndEndsOnThePlaceholder)
     ::close(writer);
     ASSERT_TRUE(VideoLibraryFixture::waitForPictures(*view));
     EXPECT_FALSE(view->model()->thumbnail(view->model()->video(0).id).has_value());
-    EXPECT_LT(monitor.longestMs(), 1000);
+    EXPECT_LT(monitor.longestMs(), 1500);
 }
 
 TEST(VideoThumbnails, OnlyRowsOnScreenGetButtonsAndPictures)
