@@ -1,0 +1,23 @@
+#pragma once
+
+#include <vector>
+
+// Keeps the spoken command phrases (停止录制, 开始录…) out of the syllables
+// that move the text. A syllable that may begin a phrase is held until the
+// next one shows whether it does; a whole phrase is dropped.
+class CommandSyllableFilter {
+public:
+    CommandSyllableFilter();
+
+    // The syllables that are certainly not part of a phrase, `id` included
+    // once that is known.
+    std::vector<int> push(int id);
+    // Lets the held syllables go: nothing followed them.
+    std::vector<int> flush();
+    bool isHolding() const { return !m_held.empty(); }
+    void clear() { m_held.clear(); }
+
+private:
+    std::vector<std::vector<int>> m_phrases;
+    std::vector<int> m_held;
+};
