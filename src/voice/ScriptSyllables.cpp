@@ -80,28 +80,19 @@ bool isAsciiLetter(QChar c)
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
 }
 
-// A short all-capital word is spelled out (AI, USB); any other word is said
-// as a word, about one syllable per vowel group, which nobody can predict.
+// A short all-capital word is spelled out (AI, USB). Any other word is said
+// as a word, in a number of syllables nobody can predict: one wildcard holds
+// its place. The recognizer hears about one syllable per English word.
 void addWord(std::vector<ScriptUnit> &units, const QString &text, int start, int end)
 {
     const QStringView word = QStringView(text).mid(start, end - start);
     const bool acronym = word.size() <= 5 && std::all_of(word.begin(), word.end(), [](QChar c) { return c.isUpper(); });
-    if (acronym) {
-        for (int i = start; i < end; ++i) {
-            units.push_back(syllableUnit(i, {PinyinTable::letterId(text.at(i))}));
-        }
+    if (!acronym) {
+        units.push_back(wildcardUnit(start));
         return;
     }
-    const auto vowel = [](QChar c) { return QStringLiteral("aeiouyAEIOUY").contains(c); };
-    int groups = 0;
     for (int i = start; i < end; ++i) {
-        if (vowel(text.at(i)) && (i == start || !vowel(text.at(i - 1)))) {
-            units.push_back(wildcardUnit(i));
-            ++groups;
-        }
-    }
-    if (groups == 0) {
-        units.push_back(wildcardUnit(start));
+        units.push_back(syllableUnit(i, {PinyinTable::letterId(text.at(i))}));
     }
 }
 } // namespace

@@ -168,7 +168,9 @@ bool VoiceFollower::computeTarget(double *target)
     const TeleprompterLayout &layout = m_view->textLayout();
     m_layoutCount = layout.layoutCount();
     const std::vector<ScriptUnit> &units = m_tracker.units();
-    const int last = m_tracker.unitsRead() - 1;
+    // The recognizer reports a syllable some 0.4 s after it is said: by then
+    // the speaker is a syllable or two further on.
+    const int last = std::min(m_tracker.unitsRead() + leadUnits, int(units.size())) - 1;
     const int index = layout.lineIndexForTextPosition(units[size_t(last)].position);
     if (index < 0) {
         return false;

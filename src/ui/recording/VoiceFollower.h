@@ -30,6 +30,8 @@ public:
     static constexpr double readingLineShare = 1.0 / 3.0;
     static constexpr double easingSeconds = 0.12;
     static constexpr int tickIntervalMs = 30;
+    // Units shown as read beyond the last one recognized (see computeTarget).
+    static constexpr int leadUnits = 2;
 
     // A follower for the recording screen's teleprompter, fed by its listener;
     // it lives as long as `view`.
