@@ -5,14 +5,6 @@
 
 #include <algorithm>
 
-namespace {
-bool startsWith(const std::vector<int> &phrase, const std::vector<int> &held, size_t from)
-{
-    const size_t length = held.size() - from;
-    return length <= phrase.size() && std::equal(held.begin() + long(from), held.end(), phrase.begin());
-}
-} // namespace
-
 CommandSyllableFilter::CommandSyllableFilter()
 {
     for (const SpeechKeyword &keyword : SpeechKeywords::all()) {
@@ -28,31 +20,46 @@ CommandSyllableFilter::CommandSyllableFilter()
     }
 }
 
+bool CommandSyllableFilter::begins(size_t from, bool whole) const
+{
+    const size_t length = m_held.size() - from;
+    return std::any_of(m_phrases.begin(), m_phrases.end(), [&](const std::vector<int> &phrase) {
+        return (whole ? phrase.size() == length : phrase.size() > length)
+            && std::equal(m_held.begin() + long(from), m_held.end(), phrase.begin());
+    });
+}
+
 std::vector<int> CommandSyllableFilter::push(int id)
 {
-    m_held.push_back(id);
-    for (const std::vector<int> &phrase : m_phrases) {
-        if (m_held.size() >= phrase.size() && std::equal(phrase.begin(), phrase.end(), m_held.end() - long(phrase.size()))) {
-            std::vector<int> released(m_held.begin(), m_held.end() - long(phrase.size()));
-            m_held.clear();
-            return released;
+    // A phrase that a longer one might have continued ("停止录" of "停止录制")
+    // is over when the next syllable does not continue it.
+    if (!m_held.empty() && begins(0, true)) {
+        m_held.push_back(id);
+        if (!begins(0, false) && !begins(0, true)) {
+            m_held.assign(1, id);
         }
+    } else {
+        m_held.push_back(id);
     }
-    // Keep the longest tail that some phrase still begins with.
+    // Keep the longest tail that a phrase begins with, or is.
     size_t from = 0;
-    while (from < m_held.size()
-        && std::none_of(m_phrases.begin(), m_phrases.end(),
-            [&](const std::vector<int> &phrase) { return startsWith(phrase, m_held, from); })) {
+    while (from < m_held.size() && !begins(from, false) && !begins(from, true)) {
         ++from;
     }
     std::vector<int> released(m_held.begin(), m_held.begin() + long(from));
     m_held.erase(m_held.begin(), m_held.begin() + long(from));
+    if (!m_held.empty() && begins(0, true) && !begins(0, false)) {
+        m_held.clear();
+    }
     return released;
 }
 
 std::vector<int> CommandSyllableFilter::flush()
 {
     std::vector<int> released;
-    released.swap(m_held);
+    if (!begins(0, true)) {
+        released.swap(m_held);
+    }
+    m_held.clear();
     return released;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 // Keeps the spoken command phrases (停止录制, 开始录…) out of the syllables
@@ -18,6 +19,10 @@ public:
     void clear() { m_held.clear(); }
 
 private:
+    // Whether the held syllables from `from` on are a whole phrase (`whole`),
+    // or the beginning of a longer one.
+    bool begins(size_t from, bool whole) const;
+
     std::vector<std::vector<int>> m_phrases;
     std::vector<int> m_held;
 };
