@@ -73,6 +73,9 @@ Figures follow(const Reading &reading, const std::vector<Transcript> &heard, int
         const double lag = std::max(0.0, reached - syllable.end);
         figures.lags.push_back(lag);
         if (line != previousLine) {
+            if (getenv("DEBUG") && lag > 0.6)
+                std::printf("  line %d sentence %d pos %d ends %.2f reached %.2f\n", line, syllable.sentence,
+                    syllable.textPosition, syllable.end, reached);
             figures.lineStartLags.push_back(lag);
             previousLine = line;
         }

@@ -4,7 +4,9 @@
 
 ReadingTracker::ReadingTracker() = default;
 
-ReadingTracker::ReadingTracker(ScriptAligner::Tuning tuning) : m_aligner(tuning) { }
+ReadingTracker::ReadingTracker(ScriptAligner::Tuning tuning) : m_aligner(tuning)
+{
+}
 
 void ReadingTracker::setScript(const QString &text)
 {

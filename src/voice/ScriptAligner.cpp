@@ -66,9 +66,13 @@ bool similarFinals(const QString &a, const QString &b)
 }
 } // namespace
 
-ScriptAligner::ScriptAligner() : ScriptAligner(Tuning()) { }
+ScriptAligner::ScriptAligner() : ScriptAligner(Tuning())
+{
+}
 
-ScriptAligner::ScriptAligner(Tuning tuning) : m_tuning(tuning) { }
+ScriptAligner::ScriptAligner(Tuning tuning) : m_tuning(tuning)
+{
+}
 
 void ScriptAligner::setUnits(std::vector<ScriptUnit> units)
 {

@@ -68,7 +68,8 @@ const std::unordered_map<uint32_t, int> &syllableKeys()
 
 bool hasVowel(const Letter *letters, int count)
 {
-    return std::any_of(letters, letters + count, [](const Letter &l) { return std::string_view("aeiouv").find(l.base) != std::string_view::npos; });
+    return std::any_of(letters, letters + count,
+        [](const Letter &l) { return std::string_view("aeiouv").find(l.base) != std::string_view::npos; });
 }
 
 // Splits one run of pinyin letters into syllables with the fewest pieces.
@@ -135,8 +136,7 @@ std::vector<int> parseRun(const std::vector<Letter> &run)
 // Walks `text` from `start`, handing each letter id and each finished run's
 // syllables to `emit`; returns where the unfinished run at the end begins
 // (text.size() when the text does not end inside a run) and its syllables.
-template<typename Emit>
-int walk(QStringView text, int start, std::vector<int> *openRunIds, Emit emit)
+template <typename Emit> int walk(QStringView text, int start, std::vector<int> *openRunIds, Emit emit)
 {
     std::vector<Letter> run;
     int runStart = start;

@@ -10,16 +10,18 @@
 #include <gtest/gtest.h>
 
 namespace {
-const QString script = QStringLiteral("大家好，欢迎来到今天的节目。今天我们聊一聊怎样拍一段好视频。首先要准备一台相机和一支话筒。"
-                                      "光线要柔和，背景要干净。说话的时候看着镜头，就像和朋友聊天。稿子不用太长，三分钟就够了。");
+const QString script
+    = QStringLiteral("大家好，欢迎来到今天的节目。今天我们聊一聊怎样拍一段好视频。首先要准备一台相机和一支话筒。"
+                     "光线要柔和，背景要干净。说话的时候看着镜头，就像和朋友聊天。稿子不用太长，三分钟就够了。");
 
 // Sentence boundaries: index of the first unit of each sentence, and the end.
 std::vector<int> sentenceStarts(const std::vector<ScriptUnit> &units)
 {
     std::vector<int> starts{0};
     for (int i = 0; i < int(units.size()); ++i) {
-        if (i > 0 && script.mid(units[size_t(i - 1)].position, units[size_t(i)].position - units[size_t(i - 1)].position)
-                         .contains(u'。')) {
+        if (i > 0
+            && script.mid(units[size_t(i - 1)].position, units[size_t(i)].position - units[size_t(i - 1)].position)
+                   .contains(u'。')) {
             starts.push_back(i);
         }
     }
@@ -110,10 +112,10 @@ TEST(FollowAlignmentReadings, EveryReadingOfAPolyphoneReadsOn)
     // 行 as xing and hang, 长 as chang and zhang, 重 as zhong and chong.
     const QString text = QStringLiteral("银行行长说重要的事，长城很长，重新来过不行");
     const QStringList readings[] = {
-        {"yin", "hang", "hang", "zhang", "shuo", "zhong", "yao", "de", "shi", "chang", "cheng", "hen", "chang",
-            "chong", "xin", "lai", "guo", "bu", "xing"},
-        {"yin", "xing", "xing", "chang", "shuo", "chong", "yao", "de", "shi", "zhang", "cheng", "hen", "zhang",
-            "zhong", "xin", "lai", "guo", "bu", "hang"},
+        {"yin", "hang", "hang", "zhang", "shuo", "zhong", "yao", "de", "shi", "chang", "cheng", "hen", "chang", "chong",
+            "xin", "lai", "guo", "bu", "xing"},
+        {"yin", "xing", "xing", "chang", "shuo", "chong", "yao", "de", "shi", "zhang", "cheng", "hen", "zhang", "zhong",
+            "xin", "lai", "guo", "bu", "hang"},
     };
     for (const QStringList &heard : readings) {
         ScriptAligner aligner;

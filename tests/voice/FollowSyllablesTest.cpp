@@ -20,7 +20,7 @@ std::vector<int> ids(const QString &spaced)
     std::vector<int> list;
     for (const QString &syllable : spaced.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         list.push_back(syllable.size() == 1 && syllable.at(0).isUpper() ? PinyinTable::letterId(syllable.at(0))
-                                                                       : PinyinTable::syllableId(syllable));
+                                                                        : PinyinTable::syllableId(syllable));
     }
     return list;
 }
@@ -84,8 +84,9 @@ TEST(FollowScriptSyllables, HanziNumbersLettersAndWordsBecomeUnitsPunctuationNot
         for (int i = 0; i < unit.alternativeCount; ++i) {
             alternatives << PinyinTable::spelling(unit.alternatives[size_t(i)]);
         }
-        seen << QStringLiteral("%1:%2").arg(unit.position).arg(
-            unit.kind == ScriptUnit::Wildcard ? QStringLiteral("*") : alternatives.first());
+        seen << QStringLiteral("%1:%2")
+                    .arg(unit.position)
+                    .arg(unit.kind == ScriptUnit::Wildcard ? QStringLiteral("*") : alternatives.first());
     }
     EXPECT_EQ(seen,
         QStringList({"0:wo", "1:yong", "2:A", "3:I", "4:xie", "5:le", "6:*", "13:gong", "14:shi", "15:er", "16:xing",

@@ -26,8 +26,7 @@ class RecordingViewState : public QObject {
     Q_PROPERTY(double lineSpacing READ lineSpacing WRITE setLineSpacing NOTIFY lineSpacingChanged)
     Q_PROPERTY(bool isScrolling READ isScrolling WRITE setIsScrolling NOTIFY isScrollingChanged)
     Q_PROPERTY(double scrollOffset READ scrollOffset WRITE setScrollOffset NOTIFY scrollOffsetChanged)
-    Q_PROPERTY(
-        bool isVoiceFollowing READ isVoiceFollowing WRITE setIsVoiceFollowing NOTIFY isVoiceFollowingChanged)
+    Q_PROPERTY(bool isVoiceFollowing READ isVoiceFollowing WRITE setIsVoiceFollowing NOTIFY isVoiceFollowingChanged)
 
 public:
     explicit RecordingViewState(QObject *parent = nullptr);

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "../../voice/FollowReading.h"
 #include "ui/recording/RecordingViewState.h"
 #include "ui/recording/TeleprompterLayout.h"
 #include "ui/recording/TeleprompterView.h"
 #include "ui/recording/VoiceFollower.h"
-#include "../../voice/FollowReading.h"
 
 #include <QSize>
 

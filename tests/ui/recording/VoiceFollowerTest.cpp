@@ -17,7 +17,8 @@ namespace {
 const QString script = QStringLiteral("大家好，欢迎来到今天的节目。今天我们聊一聊怎样拍一段好视频。"
                                       "首先要准备一台相机和一支话筒。光线要柔和，背景要干净。说话的时候看着镜头，"
                                       "就像和朋友聊天。稿子不用太长，三分钟就够了。");
-const QString firstTwo = QStringLiteral("dàjiāhǎohuānyíngláidàojīntiāndejiémù jīntiānwǒmenliáoyīliáozěnyàngpāiyīduànhǎoshìpín");
+const QString firstTwo
+    = QStringLiteral("dàjiāhǎohuānyíngláidàojīntiāndejiémù jīntiānwǒmenliáoyīliáozěnyàngpāiyīduànhǎoshìpín");
 const QString third = QStringLiteral(" shǒuxiānyàozhǔnbèiyītáixiàngjīhéyīzhīhuàtǒng");
 
 // Ticks until the motion stops, at most `seconds`.
