@@ -24,6 +24,8 @@ packages=(
   # virtual devices for the integration tests
   pipewire pipewire-bin wireplumber pipewire-pulse gstreamer1.0-pipewire
   pulseaudio-utils dbus
+  # desktop integration: the install tests validate the menu entry and metainfo
+  desktop-file-utils appstream
   # library
   libsqlite3-dev
   # speech engine delivery and test audio
