@@ -57,7 +57,7 @@ VoiceFollower::VoiceFollower(RecordingViewState *state, TeleprompterView *view, 
 
 void VoiceFollower::setTranscript(const QString &text)
 {
-    if (!m_active) {
+    if (!m_active || !m_state) {
         m_tracker.skipTranscript(text);
         return;
     }
@@ -77,7 +77,7 @@ void VoiceFollower::setListening(bool isListening)
 
 void VoiceFollower::updateActivity()
 {
-    const bool active = m_view && m_state->isVoiceFollowing() && m_state->isScrolling()
+    const bool active = m_view && m_state && m_state->isVoiceFollowing() && m_state->isScrolling()
         && m_state->isTeleprompterVisible() && !m_state->teleprompterText().isEmpty() && m_isListening;
     if (active == m_active) {
         return;
@@ -209,7 +209,7 @@ void VoiceFollower::ensureTicking()
 
 void VoiceFollower::tick()
 {
-    if (!m_active || !m_view) {
+    if (!m_active || !m_view || !m_state) {
         m_timer.stop();
         return;
     }

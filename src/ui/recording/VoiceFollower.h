@@ -68,7 +68,8 @@ private:
     void writeOffset(double offset);
     void ensureTicking();
 
-    RecordingViewState *m_state;
+    // The screen's state may go before the box that owns this.
+    QPointer<RecordingViewState> m_state;
     QPointer<TeleprompterView> m_view;
     Clock m_clock;
     ReadingTracker m_tracker;
