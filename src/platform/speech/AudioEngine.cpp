@@ -21,7 +21,8 @@ bool AudioEngine::start(QString *error)
         return true;
     }
     AudioInputNode *node = &m_inputNode;
-    m_running = m_input->start([node](const float *samples, size_t count) { node->deliver(samples, count); }, error);
+    m_running = m_input->start([node](const float *samples, size_t count) { node->deliver(samples, count); },
+        [this](const QString &reason) { interrupted(reason); }, error);
     return m_running;
 }
 
@@ -30,5 +31,19 @@ void AudioEngine::stop()
     if (m_running) {
         m_input->stop();
         m_running = false;
+    }
+}
+
+void AudioEngine::setInterruptionHandler(InterruptionHandler handler)
+{
+    std::lock_guard lock(m_handlerMutex);
+    m_interruptionHandler = std::move(handler);
+}
+
+void AudioEngine::interrupted(const QString &reason)
+{
+    std::lock_guard lock(m_handlerMutex);
+    if (m_interruptionHandler) {
+        m_interruptionHandler(reason);
     }
 }

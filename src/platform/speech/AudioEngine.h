@@ -5,12 +5,18 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <mutex>
 
 // Microphone capture for speech: an input node whose tap receives the audio
-// on the audio thread while the engine runs. Main thread only.
+// on the audio thread while the engine runs. Main thread only, and never
+// waits for the device: a failure found after start() goes to the
+// interruption handler.
 class AudioEngine {
 public:
+    using InterruptionHandler = std::function<void(const QString &reason)>;
+
     // The default microphone.
     AudioEngine();
     // Any other source, such as a file played like a microphone in tests.
@@ -25,8 +31,15 @@ public:
     bool isRunning() const { return m_running; }
     void stop();
 
+    // Called on any thread when capture stops by itself while the engine runs.
+    void setInterruptionHandler(InterruptionHandler handler);
+
 private:
+    void interrupted(const QString &reason);
+
     AudioInputNode m_inputNode;
-    std::unique_ptr<AudioInput> m_input;
+    std::mutex m_handlerMutex;
+    InterruptionHandler m_interruptionHandler;
+    std::unique_ptr<AudioInput> m_input; // last: stopped before the node and handler go
     bool m_running = false;
 };

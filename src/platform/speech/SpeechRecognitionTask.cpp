@@ -53,6 +53,10 @@ void SpeechRecognitionTask::run(std::shared_ptr<SpeechEngine> engine)
         }
     }
     if (ended && !m_state->cancelled) {
+        if (const QString failure = m_request->failure(); !failure.isEmpty()) {
+            report(std::nullopt, SpeechRecognitionError{failure});
+            return;
+        }
         for (const QString &label : decoder.finish()) {
             transcript += label;
         }
