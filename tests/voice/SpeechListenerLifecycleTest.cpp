@@ -151,3 +151,15 @@ TEST(SpeechListenerLifecycle, HearsStopThenRestartsByItselfAndHearsStart)
     EXPECT_EQ(listener->lastHeardCommand(), QStringLiteral("✅ 识别到: 开始录制"));
     EXPECT_TRUE(listener->isListening());
 }
+
+TEST(SpeechListenerLifecycle, HearsAQuietMicrophone)
+{
+    // A start phrase twenty decibels down, as from a distant microphone.
+    LogCapture log;
+    auto listener = listenerOn(VoiceClips::path(QStringLiteral("keyword/k6-c0-m1-quiet.wav")));
+    bool started = false;
+    listener->setOnStartCommand([&] { started = true; });
+    listener->setOnStopCommand([&] { ADD_FAILURE() << "heard as stop"; });
+    listener->startListening();
+    EXPECT_TRUE(MainLoop::waitUntil([&] { return started; }, 15000)) << log.lines().join(u'\n').toStdString();
+}

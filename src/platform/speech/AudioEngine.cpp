@@ -20,8 +20,7 @@ bool AudioEngine::start(QString *error)
     if (m_running) {
         return true;
     }
-    AudioInputNode *node = &m_inputNode;
-    m_running = m_input->start([node](const float *samples, size_t count) { node->deliver(samples, count); },
+    m_running = m_input->start([this](const float *samples, size_t count) { captured(samples, count); },
         [this](const QString &reason) { interrupted(reason); }, error);
     return m_running;
 }
@@ -46,4 +45,11 @@ void AudioEngine::interrupted(const QString &reason)
     if (m_interruptionHandler) {
         m_interruptionHandler(reason);
     }
+}
+
+void AudioEngine::captured(const float *samples, size_t count)
+{
+    m_levelled.assign(samples, samples + count);
+    m_gain.process(m_levelled.data(), count);
+    m_inputNode.deliver(m_levelled.data(), count);
 }

@@ -10,7 +10,10 @@ SpeechRecognitionTask::SpeechRecognitionTask(std::shared_ptr<SpeechEngine> engin
     : m_state(std::make_shared<State>()), m_request(std::move(request))
 {
     m_state->handler = std::move(handler);
-    m_worker = std::thread([this, engine = std::move(engine)] { run(engine); });
+    m_worker = std::thread([this, engine = std::move(engine)] {
+        run(engine);
+        m_state->finished = true;
+    });
 }
 
 SpeechRecognitionTask::~SpeechRecognitionTask()

@@ -57,12 +57,12 @@ TEST(SpeechRecognitionTask, TranscriptGrowsWithEachKeywordAndEndsFinal)
     ASSERT_TRUE(MainLoop::waitUntil([&] { return reports.finals > 0; }, 15000));
     EXPECT_FALSE(reports.offMainThread);
     EXPECT_TRUE(reports.errors.isEmpty());
-    ASSERT_GE(reports.transcripts.size(), 3);
+    ASSERT_GE(reports.transcripts.size(), 2);
     // Every report holds all earlier ones: the whole transcript since the start.
     for (int i = 1; i < reports.transcripts.size(); ++i) {
         EXPECT_TRUE(reports.transcripts[i].startsWith(reports.transcripts[i - 1]));
     }
-    EXPECT_TRUE(reports.transcripts.last().startsWith(QStringLiteral("停止录")));
+    EXPECT_TRUE(reports.transcripts.last().startsWith(QStringLiteral("结束录")));
     EXPECT_TRUE(reports.transcripts.last().contains(QStringLiteral("开始录")));
     EXPECT_EQ(reports.finals, 1);
 }
@@ -74,10 +74,12 @@ TEST(SpeechRecognitionTask, CancelledTaskReportsNothingEvenWhatWasAlreadyPosted)
     auto request = std::make_shared<SpeechAudioBufferRecognitionRequest>();
     Reports reports;
     auto task = recognizer->recognitionTask(request, reports.handler());
-    feed(*request, VoiceClips::path(QStringLiteral("keyword/k6-175-clean.wav")));
+    feed(*request, VoiceClips::path(QStringLiteral("keyword/k6-c0-m1-clean.wav")));
     request->endAudio();
-    // Give the worker time to post its results without letting them run.
-    QThread::msleep(1500);
+    // Let the worker post all its results without letting them run.
+    while (!task->isFinished()) {
+        QThread::msleep(10);
+    }
     task->cancel();
     MainLoop::spin(200);
     EXPECT_TRUE(reports.transcripts.isEmpty());
