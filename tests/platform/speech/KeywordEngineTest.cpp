@@ -237,3 +237,24 @@ TEST(KeywordEngine, QuietKeywordIsHeardAfterTheGainStage)
     }
     EXPECT_EQ(quietClips, 9);
 }
+
+TEST(KeywordEngine, RecognizerOverrulesASpotterFooledByOneSyllable)
+{
+    // "开始入职" and "开心录制" are one syllable from "开始录制": the spotter
+    // alone takes them for it, the recognizer hears what was said.
+    const auto engine = commandEngine();
+    ASSERT_NE(engine, nullptr);
+    int checked = 0, fooled = 0;
+    for (const VoiceClips::Clip &clip : VoiceClips::manifest()) {
+        const bool nearMiss = (clip.text == QStringLiteral("他下个月开始入职") && clip.voice == QStringLiteral("m1"))
+            || (clip.text == QStringLiteral("开心录制每一天") && clip.voice == QStringLiteral("f2"));
+        if (!nearMiss || clip.condition != QStringLiteral("clean")) {
+            continue;
+        }
+        fooled += heardIn(engine, clip.path, KeywordDecoder::Spotter).isEmpty() ? 0 : 1;
+        EXPECT_TRUE(heardIn(engine, clip.path).isEmpty()) << clip.text.toStdString();
+        checked += 1;
+    }
+    EXPECT_EQ(checked, 2);
+    EXPECT_GE(fooled, 1) << "the near misses no longer fool the spotter: pick others";
+}
