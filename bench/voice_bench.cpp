@@ -345,7 +345,11 @@ int main(int argc, char **argv)
                 sum += live.latency;
                 worst = std::max(worst, live.latency);
             }
-            std::printf("  %-8s end of phrase to command action %5.2f s\n", qPrintable(clip.label), live.latency);
+            if (live.latency >= 0) {
+                std::printf("  %-8s end of phrase to command action %5.2f s\n", qPrintable(clip.label), live.latency);
+            } else {
+                std::printf("  %-8s not heard\n", qPrintable(clip.label));
+            }
         }
     }
     std::printf("  heard %d/%d, mean %.2f s, worst %.2f s\n", heard, tried, heard ? sum / heard : 0.0, worst);
