@@ -90,6 +90,9 @@ void SpeechRecognitionManager::startListening()
     // The tap feeds the request made here, whatever m_request holds later.
     inputNode.installTapOnBus(
         0, 1024, recordingFormat, [request](const AudioPCMBuffer &buffer) { request->appendAudioPCMBuffer(buffer); });
+    // A microphone that fails after starting ends this request with the reason,
+    // which recognition reports as its error.
+    m_audioEngine->setInterruptionHandler([request](const QString &reason) { request->fail(reason); });
 
     m_audioEngine->prepare();
     QString error;

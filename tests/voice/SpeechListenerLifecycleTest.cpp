@@ -6,7 +6,9 @@
 #include "support/MainLoop.h"
 #include "voice/VoiceClips.h"
 
+#include "platform/media/StaticDeviceProvider.h"
 #include "platform/speech/AudioEngine.h"
+#include "platform/speech/MicrophoneInput.h"
 #include "platform/speech/SpeechRecognizer.h"
 #include "platform/speech/WavFileInput.h"
 
@@ -50,6 +52,30 @@ TEST(SpeechListenerLifecycle, AudioEngineFailureIsLoggedAndNothingListens)
     EXPECT_TRUE(lines.first().contains(QStringLiteral("/nonexistent/voice.wav")));
     EXPECT_FALSE(listener->isListening());
     EXPECT_EQ(log.count(listeningLine), 0);
+}
+
+TEST(SpeechListenerLifecycle, MicrophoneFailingAfterTheStartEndsIdleWithItsReason)
+{
+    // The microphone is found and starts, then fails on its own thread.
+    auto provider = std::make_shared<StaticDeviceProvider>(QList<CaptureDevice>{},
+        CaptureDevice::fromLaunchDescription(QStringLiteral("Broken Microphone"), QStringLiteral("test:broken"),
+            MediaType::audio, QStringLiteral("filesrc location=/nonexistent/microphone ! wavparse"),
+            QStringLiteral("audio/x-raw")));
+    LogCapture log;
+    SpeechRecognitionManager listener(SpeechRecognizer::create(QStringLiteral("zh-CN")),
+        std::make_unique<AudioEngine>(std::make_unique<MicrophoneInput>(provider)), nullptr);
+    listener.startListening();
+    EXPECT_EQ(log.count(listeningLine), 1);
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return !listener.isListening(); }, 15000));
+    const QStringList errors = log.linesStartingWith(QStringLiteral("⚠️ 语音识别错误: "));
+    const QStringList failures = log.linesStartingWith(QStringLiteral("❌ 音频引擎启动失败: "));
+    ASSERT_EQ(errors.size(), 1) << log.lines().join(u'\n').toStdString();
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_EQ(errors.first().section(QStringLiteral(": "), 1), failures.first().section(QStringLiteral(": "), 1));
+    // It stays idle rather than trying the broken device again and again.
+    MainLoop::spin(1000);
+    EXPECT_EQ(log.count(listeningLine), 1);
+    EXPECT_FALSE(listener.isListening());
 }
 
 TEST(SpeechListenerLifecycle, StartTwiceListensOnceAndStopGoesIdleQuietly)
@@ -124,4 +150,16 @@ TEST(SpeechListenerLifecycle, HearsStopThenRestartsByItselfAndHearsStart)
     EXPECT_EQ(log.linesStartingWith(QStringLiteral("🎙️ 语音命令触发: 开始录制")).size(), 1);
     EXPECT_EQ(listener->lastHeardCommand(), QStringLiteral("✅ 识别到: 开始录制"));
     EXPECT_TRUE(listener->isListening());
+}
+
+TEST(SpeechListenerLifecycle, HearsAQuietMicrophone)
+{
+    // A start phrase twenty decibels down, as from a distant microphone.
+    LogCapture log;
+    auto listener = listenerOn(VoiceClips::path(QStringLiteral("keyword/k6-c0-m1-quiet.wav")));
+    bool started = false;
+    listener->setOnStartCommand([&] { started = true; });
+    listener->setOnStopCommand([&] { ADD_FAILURE() << "heard as stop"; });
+    listener->startListening();
+    EXPECT_TRUE(MainLoop::waitUntil([&] { return started; }, 15000)) << log.lines().join(u'\n').toStdString();
 }

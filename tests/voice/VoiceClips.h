@@ -1,24 +1,32 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QList>
-#include <QPair>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 // Spoken test clips, generated once per build tree by tests/generate-voice-clips.sh
-// (espeak-ng's pinyin voice + sox) and shared by the speech test binaries.
+// (espeak-ng's pinyin voice + sox) and shared by the speech test binaries: the
+// part of the evaluation set the unit tests use (bench/voice_bench runs all of it).
 namespace VoiceClips {
+
+struct Clip {
+    QString path;
+    QString label; // the keyword, or empty for a sentence that holds no command
+    QString voice;
+    QString condition; // clean, reverb, noise, quiet
+    QString kind; // alone, sentence, negative
+    QString text;
+};
 
 inline QString directory()
 {
     static const QString dir = [] {
         const QString script = QStringLiteral(VELTROSCOPE_SOURCE_DIR "/tests/generate-voice-clips.sh");
         const QString out = QCoreApplication::applicationDirPath() + QStringLiteral("/voice-clips");
-        QProcess::execute(QStringLiteral("bash"), {script, out});
+        QProcess::execute(QStringLiteral("bash"), {script, out, QStringLiteral("tests")});
         return out;
     }();
     return dir;
@@ -29,26 +37,31 @@ inline QString path(const QString &name)
     return directory() + QLatin1Char('/') + name;
 }
 
-// (file, expected keyword label or empty) for every generated clip.
-inline QList<QPair<QString, QString>> manifest()
+// Every generated clip, in the manifest's order.
+inline QList<Clip> manifest()
 {
-    QList<QPair<QString, QString>> entries;
+    QList<Clip> clips;
     QFile file(path(QStringLiteral("manifest.tsv")));
     if (file.open(QIODevice::ReadOnly)) {
         for (const QByteArray &line : file.readAll().split('\n')) {
-            const QList<QByteArray> fields = line.split('\t');
-            if (fields.size() >= 2) {
-                entries.append({path(QString::fromUtf8(fields[0])), QString::fromUtf8(fields[1])});
+            const QStringList f = QString::fromUtf8(line).split(QLatin1Char('\t'));
+            if (f.size() >= 6) {
+                clips.append({path(f[0]), f[1], f[2], f[3], f[4], f[5]});
             }
         }
     }
-    return entries;
+    return clips;
 }
 
 // The keyword model's own recordings of real speech.
 inline QString realSpeech(const QString &name)
 {
     return QStringLiteral(VELTROSCOPE_DEPS_DIR "/models/kws-zh-wenetspeech-3.3M/test_wavs/") + name;
+}
+
+inline QString modelFile(const QString &name)
+{
+    return QStringLiteral(VELTROSCOPE_DEPS_DIR "/models/kws-zh-wenetspeech-3.3M/") + name;
 }
 
 } // namespace VoiceClips

@@ -20,8 +20,8 @@ bool AudioEngine::start(QString *error)
     if (m_running) {
         return true;
     }
-    AudioInputNode *node = &m_inputNode;
-    m_running = m_input->start([node](const float *samples, size_t count) { node->deliver(samples, count); }, error);
+    m_running = m_input->start([this](const float *samples, size_t count) { captured(samples, count); },
+        [this](const QString &reason) { interrupted(reason); }, error);
     return m_running;
 }
 
@@ -31,4 +31,25 @@ void AudioEngine::stop()
         m_input->stop();
         m_running = false;
     }
+}
+
+void AudioEngine::setInterruptionHandler(InterruptionHandler handler)
+{
+    std::lock_guard lock(m_handlerMutex);
+    m_interruptionHandler = std::move(handler);
+}
+
+void AudioEngine::interrupted(const QString &reason)
+{
+    std::lock_guard lock(m_handlerMutex);
+    if (m_interruptionHandler) {
+        m_interruptionHandler(reason);
+    }
+}
+
+void AudioEngine::captured(const float *samples, size_t count)
+{
+    m_levelled.assign(samples, samples + count);
+    m_gain.process(m_levelled.data(), count);
+    m_inputNode.deliver(m_levelled.data(), count);
 }

@@ -2,15 +2,24 @@
 
 #include "platform/speech/AudioInput.h"
 #include "platform/speech/AudioInputNode.h"
+#include "platform/speech/AutomaticGain.h"
 
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <vector>
 
-// Microphone capture for speech: an input node whose tap receives the audio
-// on the audio thread while the engine runs. Main thread only.
+// Microphone capture for speech: an input node whose tap receives the audio,
+// brought to a steady level, on the audio thread while the engine runs. Main
+// thread only, and never waits for the device: a failure found after start()
+// goes to the interruption handler. The level follows the microphone across
+// stops and starts.
 class AudioEngine {
 public:
+    using InterruptionHandler = std::function<void(const QString &reason)>;
+
     // The default microphone.
     AudioEngine();
     // Any other source, such as a file played like a microphone in tests.
@@ -25,8 +34,19 @@ public:
     bool isRunning() const { return m_running; }
     void stop();
 
+    // Called on any thread when capture stops by itself while the engine runs.
+    void setInterruptionHandler(InterruptionHandler handler);
+
 private:
+    void interrupted(const QString &reason);
+    void captured(const float *samples, size_t count);
+
     AudioInputNode m_inputNode;
-    std::unique_ptr<AudioInput> m_input;
+    // Used by one audio thread at a time: a start follows the stop that ended the last one.
+    AutomaticGain m_gain;
+    std::vector<float> m_levelled;
+    std::mutex m_handlerMutex;
+    InterruptionHandler m_interruptionHandler;
+    std::unique_ptr<AudioInput> m_input; // last: stopped before the node and handler go
     bool m_running = false;
 };

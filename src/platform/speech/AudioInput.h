@@ -10,10 +10,14 @@
 class AudioInput {
 public:
     using Sink = std::function<void(const float *samples, size_t count)>;
+    // Capture that had started stopped by itself (device gone, server error).
+    using Interruption = std::function<void(const QString &reason)>;
 
     virtual ~AudioInput() = default;
-    // False, with `error` set, when capture cannot begin.
-    virtual bool start(Sink sink, QString *error) = 0;
-    // Returns once no more samples will reach the sink.
+    // False, with `error` set, when capture cannot begin. Returns without
+    // waiting for the device; a failure found later goes to `interrupted`,
+    // at most once, on any thread.
+    virtual bool start(Sink sink, Interruption interrupted, QString *error) = 0;
+    // Returns at once; neither callback of the last start runs after it.
     virtual void stop() = 0;
 };

@@ -2,50 +2,47 @@
 
 #include "platform/speech/SpeechKeywords.h"
 
+#include <algorithm>
+
 namespace {
 // Both listeners usually hear the same utterance; a second report this soon
 // after the first is the same one.
 constexpr double duplicateWindowSeconds = 1.0;
+// How long a keyword the spotter heard waits for the recognizer's syllables.
+constexpr double confirmationSeconds = 0.6;
 
-// How the recognizer's syllables must look for a keyword. "*" stands for any token.
-struct SyllablePattern {
-    QStringList tokens;
-    int allowedMisses = 0;
-};
-
-// Only stop phrases get slack: an accidental stop is cheap, an accidental
-// start ("还是录制" is one token away from "开始录制") is not. The first
-// syllable of a phrase is the one most often misheard ("tíng" as "tiān"), so a
-// four-syllable stop phrase matches on its last three; a three-syllable one may
-// have one token wrong.
-QList<SyllablePattern> keywordPatterns()
+// The recognizer's syllables of each keyword, tones dropped. They must all be
+// there in a row: a phrase with one syllable wrong is as often another phrase
+// ("节目录制" for "结束录制", "一直录制" for "…止录制") as a misheard command.
+QList<QStringList> keywordSyllables()
 {
-    QList<SyllablePattern> result;
+    QList<QStringList> result;
     for (const SpeechKeyword &keyword : SpeechKeywords::all()) {
-        SyllablePattern pattern{SpeechKeywords::tonelessTokens(keyword.tokens), 0};
-        if (SpeechKeywords::isStop(keyword.label)) {
-            if (pattern.tokens.size() >= 8) {
-                pattern.tokens[0] = pattern.tokens[1] = QStringLiteral("*");
-            } else {
-                pattern.allowedMisses = 1;
-            }
-        }
-        result << pattern;
+        result << SpeechKeywords::tonelessTokens(keyword.tokens);
     }
     return result;
 }
 
-// Index just past the first occurrence of `pattern` in `tokens` at or after `from`, or -1.
-int findSequence(const QStringList &tokens, int from, const SyllablePattern &pattern)
+// Whether `tokens` holds `needle` with at most `misses` tokens different.
+bool holdsNearly(const QStringList &tokens, const QStringList &needle, int misses)
 {
-    const QStringList &needle = pattern.tokens;
-    for (int start = from; start + needle.size() <= tokens.size(); ++start) {
-        int misses = 0;
-        for (int i = 0; i < needle.size() && misses <= pattern.allowedMisses; ++i) {
-            const bool same = needle[i] == QStringLiteral("*") || tokens[start + i] == needle[i];
-            misses += same ? 0 : 1;
+    for (qsizetype start = 0; start + needle.size() <= tokens.size(); ++start) {
+        int different = 0;
+        for (qsizetype i = 0; i < needle.size() && different <= misses; ++i) {
+            different += tokens[start + i] == needle[i] ? 0 : 1;
         }
-        if (misses <= pattern.allowedMisses) {
+        if (different <= misses) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Index just past the first occurrence of `needle` in `tokens` at or after `from`, or -1.
+int findSequence(const QStringList &tokens, int from, const QStringList &needle)
+{
+    for (int start = from; start + needle.size() <= tokens.size(); ++start) {
+        if (std::equal(needle.begin(), needle.end(), tokens.begin() + start)) {
             return start + int(needle.size());
         }
     }
@@ -110,13 +107,38 @@ QStringList KeywordDecoder::finish()
 QStringList KeywordDecoder::decode()
 {
     QStringList found;
-    if (m_method & Spotter) {
-        decodeSpotter(found);
-    }
     if (m_method & Syllables) {
         decodeSyllables(found);
     }
+    if (m_method & Spotter) {
+        decodeSpotter(found);
+    }
+    if (!m_pendingLabel.isEmpty()) {
+        confirmPending(found);
+    }
     return found;
+}
+
+void KeywordDecoder::confirmPending(QStringList &found)
+{
+    static const QList<QStringList> patterns = keywordSyllables();
+    const qsizetype k = SpeechKeywords::indexOf(m_pendingLabel);
+    if (k < 0) {
+        m_pendingLabel.clear(); // a word of another keyword list (tests)
+        return;
+    }
+    // A long phrase may have one token misheard; a short one, none: "节目录"
+    // is one token away from "结束录", "开始入" from "开始录".
+    const QStringList &needle = patterns[k];
+    const int misses = needle.size() >= 8 ? 1 : 0;
+    if (holdsNearly(m_previousTokens + m_segmentTokens.mid(m_matchedTokens), needle, misses)) {
+        m_matchedTokens = int(m_segmentTokens.size());
+        m_previousTokens.clear();
+        report(m_pendingLabel, found);
+        m_pendingLabel.clear();
+    } else if (consumedSeconds() > m_pendingUntilSeconds) {
+        m_pendingLabel.clear();
+    }
 }
 
 void KeywordDecoder::decodeSpotter(QStringList &found)
@@ -126,7 +148,17 @@ void KeywordDecoder::decodeSpotter(QStringList &found)
         api.decodeKeywordStream(m_engine->spotter(), m_spotterStream);
         const sherpa::KeywordResult *result = api.getKeywordResult(m_engine->spotter(), m_spotterStream);
         if (result && result->keyword && result->keyword[0] != '\0') {
-            report(QString::fromUtf8(result->keyword), found);
+            const QString label = QString::fromUtf8(result->keyword);
+            if (m_method & Syllables) {
+                // The recognizer must hear the same syllables: the spotter
+                // alone takes a phrase with one syllable changed for a keyword.
+                m_pendingLabel = label;
+                m_pendingUntilSeconds = consumedSeconds() + confirmationSeconds;
+            } else {
+                report(label, found);
+            }
+            // Without a reset the spotter goes on from inside the phrase it just
+            // reported and may find a shorter keyword in its tail.
             api.resetKeywordStream(m_engine->spotter(), m_spotterStream);
         }
         if (result) {
@@ -137,7 +169,7 @@ void KeywordDecoder::decodeSpotter(QStringList &found)
 
 void KeywordDecoder::decodeSyllables(QStringList &found)
 {
-    static const QList<SyllablePattern> patterns = keywordPatterns();
+    static const QList<QStringList> patterns = keywordSyllables();
     const auto &api = m_engine->api();
     const sherpa::OnlineRecognizer *recognizer = m_engine->recognizer();
     bool decoded = false;
@@ -150,7 +182,8 @@ void KeywordDecoder::decodeSyllables(QStringList &found)
     }
     const sherpa::OnlineRecognizerResult *result = api.getOnlineStreamResult(recognizer, m_recognizerStream);
     if (result) {
-        QStringList tokens;
+        QStringList &tokens = m_segmentTokens;
+        tokens.clear();
         for (int i = 0; i < result->count; ++i) {
             tokens << SpeechKeywords::toneless(QString::fromUtf8(result->tokensArr[i]));
         }
@@ -160,7 +193,10 @@ void KeywordDecoder::decodeSyllables(QStringList &found)
             const int end = findSequence(tokens, m_matchedTokens, patterns[k]);
             if (end >= 0) {
                 m_matchedTokens = end;
-                report(SpeechKeywords::all()[k].label, found);
+                if (report(SpeechKeywords::all()[k].label, found)) {
+                    // The spotter heard the same words, or missed them: either way it starts afresh.
+                    api.resetKeywordStream(m_engine->spotter(), m_spotterStream);
+                }
                 break;
             }
         }
@@ -168,16 +204,20 @@ void KeywordDecoder::decodeSyllables(QStringList &found)
     }
     if (api.isEndpoint(recognizer, m_recognizerStream)) {
         api.resetOnlineStream(recognizer, m_recognizerStream);
+        // A phrase the spotter is still waiting on may end the old segment.
+        m_previousTokens = m_segmentTokens.mid(m_matchedTokens);
+        m_segmentTokens.clear();
         m_matchedTokens = 0;
     }
 }
 
-void KeywordDecoder::report(const QString &label, QStringList &found)
+bool KeywordDecoder::report(const QString &label, QStringList &found)
 {
     const double now = consumedSeconds();
     if (now - m_lastKeywordEndSeconds < duplicateWindowSeconds) {
-        return;
+        return false;
     }
     m_lastKeywordEndSeconds = now;
     found << label;
+    return true;
 }

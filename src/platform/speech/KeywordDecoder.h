@@ -10,8 +10,9 @@
 
 // Finds the command keywords in one continuous stream of 16 kHz mono audio.
 // Two listeners run on the same audio: the keyword spotter, and the streaming
-// recognizer whose toneless syllables are matched against the keywords; the
-// second catches the stop phrases that the spotter misses on flat speech.
+// recognizer (toned pinyin of everything said). A keyword counts when the
+// recognizer's syllables, tones dropped, hold all of it, or when the spotter
+// hears one of the long phrases and the recognizer agrees on all but one token.
 class KeywordDecoder {
 public:
     enum Method { Spotter = 1, Syllables = 2, Both = 3 };
@@ -33,13 +34,19 @@ private:
     QStringList decode();
     void decodeSpotter(QStringList &found);
     void decodeSyllables(QStringList &found);
-    void report(const QString &label, QStringList &found);
+    void confirmPending(QStringList &found);
+    // False when it repeats the keyword just reported.
+    bool report(const QString &label, QStringList &found);
 
     std::shared_ptr<SpeechEngine> m_engine;
     Method m_method;
     const sherpa::OnlineStream *m_spotterStream = nullptr;
     const sherpa::OnlineStream *m_recognizerStream = nullptr;
-    int m_matchedTokens = 0; // recognizer tokens of this segment already used by a match
+    QStringList m_segmentTokens; // the recognizer's syllables of this segment, toneless
+    QStringList m_previousTokens; // the unused end of the segment before
+    int m_matchedTokens = 0; // tokens of this segment already used by a match
+    QString m_pendingLabel; // heard by the spotter, waiting for the recognizer
+    double m_pendingUntilSeconds = 0.0;
     int64_t m_samples = 0;
     double m_lastKeywordEndSeconds = -1000.0;
 };

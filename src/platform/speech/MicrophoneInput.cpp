@@ -1,139 +1,221 @@
 #include "platform/speech/MicrophoneInput.h"
 
+#include "platform/media/CaptureDeviceBackend.h"
+#include "platform/media/GstChain.h"
+#include "platform/media/GstErrorText.h"
+#include "platform/media/GstPtr.h"
+#include "platform/media/SystemDeviceProvider.h"
+
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
-namespace {
-template <typename T> struct Unref {
-    void operator()(T *object) const
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+// Runs the state changes of the sessions in the order they were asked for.
+// A sound server that is slow to answer holds up this thread, never the caller.
+struct MicrophoneInput::Worker {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<std::function<void()>> tasks;
+    bool quitting = false;
+    std::thread thread;
+
+    // A failure of the last session that came after its start returned; the
+    // next start reports it instead of trying the same broken device again.
+    std::mutex failureMutex;
+    QString failure;
+
+    Worker()
     {
-        if (object) {
-            gst_object_unref(object);
+        thread = std::thread([this] { run(); });
+    }
+
+    ~Worker()
+    {
+        {
+            std::lock_guard lock(mutex);
+            quitting = true;
+        }
+        wake.notify_all();
+        thread.join();
+    }
+
+    void post(std::function<void()> task)
+    {
+        {
+            std::lock_guard lock(mutex);
+            tasks.push_back(std::move(task));
+        }
+        wake.notify_all();
+    }
+
+    void run()
+    {
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::unique_lock lock(mutex);
+                wake.wait(lock, [this] { return quitting || !tasks.empty(); });
+                if (tasks.empty()) {
+                    return; // quitting, and everything asked for is done
+                }
+                task = std::move(tasks.front());
+                tasks.pop_front();
+            }
+            task();
+        }
+    }
+
+    QString takeFailure()
+    {
+        std::lock_guard lock(failureMutex);
+        return std::exchange(failure, QString());
+    }
+};
+
+// One start of the microphone: its pipeline and the callbacks it feeds.
+struct MicrophoneInput::Session {
+    // Held while a callback runs; stop() takes it to end them for good.
+    std::mutex mutex;
+    bool active = true;
+    bool failed = false;
+    Sink sink;
+    Interruption interrupted;
+    Worker *worker = nullptr;
+    GstPtr<GstElement> pipeline; // touched only on the worker once started
+
+    void fail(const QString &reason)
+    {
+        std::lock_guard lock(mutex);
+        if (!active || failed) {
+            return;
+        }
+        failed = true;
+        {
+            std::lock_guard failureLock(worker->failureMutex);
+            worker->failure = reason;
+        }
+        if (interrupted) {
+            interrupted(reason);
+        }
+    }
+
+    void deliver(const float *samples, size_t count)
+    {
+        std::lock_guard lock(mutex);
+        if (active && !failed) {
+            sink(samples, count);
         }
     }
 };
 
-// The default Audio/Source of the device monitor, else the first one.
-GstElement *createSourceElement()
+MicrophoneInput::MicrophoneInput() : MicrophoneInput(SystemDeviceProvider::shared())
 {
-    std::unique_ptr<GstDeviceMonitor, Unref<GstDeviceMonitor>> monitor(gst_device_monitor_new());
-    gst_device_monitor_add_filter(monitor.get(), "Audio/Source", nullptr);
-    if (!gst_device_monitor_start(monitor.get())) {
-        return nullptr;
-    }
-    GList *devices = gst_device_monitor_get_devices(monitor.get());
-    GstDevice *chosen = nullptr;
-    for (GList *item = devices; item; item = item->next) {
-        GstDevice *device = GST_DEVICE(item->data);
-        GstStructure *properties = gst_device_get_properties(device);
-        gboolean isDefault = FALSE;
-        if (properties) {
-            gst_structure_get_boolean(properties, "is-default", &isDefault);
-            gst_structure_free(properties);
-        }
-        if (!chosen || isDefault) {
-            chosen = device;
-        }
-        if (isDefault) {
-            break;
-        }
-    }
-    GstElement *element = chosen ? gst_device_create_element(chosen, nullptr) : nullptr;
-    g_list_free_full(devices, gst_object_unref);
-    gst_device_monitor_stop(monitor.get());
-    return element;
 }
 
-GstFlowReturn onSample(GstAppSink *appsink, gpointer data)
+MicrophoneInput::MicrophoneInput(std::shared_ptr<CaptureDeviceProvider> provider)
+    : m_provider(std::move(provider)), m_worker(std::make_unique<Worker>())
 {
-    auto *sink = static_cast<AudioInput::Sink *>(data);
-    GstSample *sample = gst_app_sink_pull_sample(appsink);
-    if (!sample) {
-        return GST_FLOW_EOS;
-    }
-    GstBuffer *buffer = gst_sample_get_buffer(sample);
-    GstMapInfo map;
-    if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-        (*sink)(reinterpret_cast<const float *>(map.data), map.size / sizeof(float));
-        gst_buffer_unmap(buffer, &map);
-    }
-    gst_sample_unref(sample);
-    return GST_FLOW_OK;
-}
-
-QString busError(GstElement *pipeline)
-{
-    std::unique_ptr<GstBus, Unref<GstBus>> bus(gst_element_get_bus(pipeline));
-    GstMessage *message = gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR);
-    if (!message) {
-        return QStringLiteral("麦克风无法启动");
-    }
-    GError *error = nullptr;
-    gchar *debug = nullptr;
-    gst_message_parse_error(message, &error, &debug);
-    QString text = QString::fromUtf8(error ? error->message : "unknown error");
-    if (debug) {
-        text += QStringLiteral(" (%1)").arg(QString::fromUtf8(debug));
-    }
-    g_clear_error(&error);
-    g_free(debug);
-    gst_message_unref(message);
-    return text;
-}
-} // namespace
-
-void MicrophoneInput::PipelineDeleter::operator()(GstElement *pipeline) const
-{
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
 }
 
 MicrophoneInput::~MicrophoneInput()
 {
     stop();
+    m_worker.reset(); // finishes every teardown before the sessions' owners go
 }
 
-bool MicrophoneInput::start(Sink sink, QString *error)
+bool MicrophoneInput::start(Sink sink, Interruption interrupted, QString *error)
 {
-    GstElement *source = createSourceElement();
-    if (!source) {
+    stop();
+    if (QString failure = m_worker->takeFailure(); !failure.isEmpty()) {
+        *error = failure;
+        return false;
+    }
+    const std::optional<CaptureDevice> device = m_provider ? m_provider->defaultAudioDevice() : std::nullopt;
+    if (!device || device->isNull()) {
         *error = QStringLiteral("没有找到麦克风");
         return false;
     }
-    m_pipeline.reset(gst_pipeline_new("speech-input"));
-    GstElement *convert = gst_element_factory_make("audioconvert", nullptr);
-    GstElement *resample = gst_element_factory_make("audioresample", nullptr);
-    GstElement *appsink = gst_element_factory_make("appsink", nullptr);
-    gst_bin_add_many(GST_BIN(m_pipeline.get()), source, convert, resample, appsink, nullptr);
+    QString why;
+    GstElement *source = device->backend()->createSource(&why);
+    if (!source) {
+        *error = why;
+        return false;
+    }
 
+    auto session = std::make_shared<Session>();
+    session->sink = std::move(sink);
+    session->interrupted = std::move(interrupted);
+    session->worker = m_worker.get();
+    session->pipeline = GstPtr<GstElement>(gst_pipeline_new("speech-input"));
+    GstElement *appsink = GstChain::make("appsink");
+    const bool linked = GstChain::addAndLink(GST_BIN(session->pipeline.get()),
+        {source, GstChain::make("audioconvert"), GstChain::make("audioresample"), appsink});
+    if (!linked) {
+        *error = QStringLiteral("麦克风“%1”的声音无法转换").arg(device->localizedName());
+        return false; // the pipeline owns whatever was added and goes with the session
+    }
     GstCaps *caps = gst_caps_from_string("audio/x-raw,format=F32LE,rate=16000,channels=1,layout=interleaved");
     gst_app_sink_set_caps(GST_APP_SINK(appsink), caps);
     gst_caps_unref(caps);
     // Speech wants low latency and never old audio: keep only a little.
     g_object_set(appsink, "sync", FALSE, "max-buffers", 64, "drop", TRUE, nullptr);
-    m_sink = std::make_unique<Sink>(std::move(sink));
     GstAppSinkCallbacks callbacks{};
-    callbacks.new_sample = onSample;
-    gst_app_sink_set_callbacks(GST_APP_SINK(appsink), &callbacks, m_sink.get(), nullptr);
+    callbacks.new_sample = [](GstAppSink *appsink, gpointer data) {
+        GstSample *sample = gst_app_sink_pull_sample(appsink);
+        if (!sample) {
+            return GST_FLOW_EOS;
+        }
+        GstBuffer *buffer = gst_sample_get_buffer(sample);
+        GstMapInfo map;
+        if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+            static_cast<Session *>(data)->deliver(reinterpret_cast<const float *>(map.data), map.size / sizeof(float));
+            gst_buffer_unmap(buffer, &map);
+        }
+        gst_sample_unref(sample);
+        return GST_FLOW_OK;
+    };
+    callbacks.eos
+        = [](GstAppSink *, gpointer data) { static_cast<Session *>(data)->fail(QStringLiteral("麦克风的声音中断了")); };
+    gst_app_sink_set_callbacks(GST_APP_SINK(appsink), &callbacks, session.get(), nullptr);
+    // Nobody pops this bus: errors are taken where they are posted, the rest dropped.
+    GstPtr<GstBus> bus(gst_element_get_bus(session->pipeline.get()));
+    gst_bus_set_sync_handler(
+        bus.get(),
+        [](GstBus *, GstMessage *message, gpointer data) {
+            if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+                static_cast<Session *>(data)->fail(GstErrorText::of(message));
+            }
+            gst_message_unref(message); // a dropped message is the handler's to free
+            return GST_BUS_DROP;
+        },
+        session.get(), nullptr);
 
-    if (!gst_element_link_many(source, convert, resample, appsink, nullptr)) {
-        *error = QStringLiteral("麦克风格式无法转换");
-        m_pipeline.reset();
-        return false;
-    }
-    gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING);
-    const GstStateChangeReturn state = gst_element_get_state(m_pipeline.get(), nullptr, nullptr, 3 * GST_SECOND);
-    if (state == GST_STATE_CHANGE_FAILURE) {
-        *error = busError(m_pipeline.get());
-        m_pipeline.reset();
-        return false;
-    }
+    m_session = session;
+    m_worker->post([session] {
+        if (gst_element_set_state(session->pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+            session->fail(QStringLiteral("麦克风无法启动"));
+        }
+    });
     return true;
 }
 
 void MicrophoneInput::stop()
 {
-    // Going to NULL joins the streaming thread, so the sink is not called after this.
-    m_pipeline.reset();
-    m_sink.reset();
+    if (!m_session) {
+        return;
+    }
+    std::shared_ptr<Session> session = std::move(m_session);
+    {
+        std::lock_guard lock(session->mutex);
+        session->active = false;
+    }
+    // Going to NULL joins the streaming threads; after it no callback has the session.
+    m_worker->post([session] {
+        gst_element_set_state(session->pipeline.get(), GST_STATE_NULL);
+        session->pipeline = GstPtr<GstElement>();
+    });
 }

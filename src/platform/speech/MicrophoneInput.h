@@ -4,22 +4,29 @@
 
 #include <memory>
 
-typedef struct _GstElement GstElement;
+class CaptureDeviceProvider;
 
-// The default microphone through GStreamer: the sound server's default audio
-// source (or the first one found), converted to 16 kHz mono float.
+// The default microphone through GStreamer, converted to 16 kHz mono float.
+// The device is the one the capture layer records from; every state change of
+// the device runs on one worker thread of this input, so neither start nor
+// stop waits for the sound server.
 class MicrophoneInput : public AudioInput {
 public:
-    MicrophoneInput() = default;
+    // The process-wide device provider.
+    MicrophoneInput();
+    explicit MicrophoneInput(std::shared_ptr<CaptureDeviceProvider> provider);
     ~MicrophoneInput() override;
+    MicrophoneInput(const MicrophoneInput &) = delete;
+    MicrophoneInput &operator=(const MicrophoneInput &) = delete;
 
-    bool start(Sink sink, QString *error) override;
+    bool start(Sink sink, Interruption interrupted, QString *error) override;
     void stop() override;
 
 private:
-    struct PipelineDeleter {
-        void operator()(GstElement *pipeline) const;
-    };
-    std::unique_ptr<GstElement, PipelineDeleter> m_pipeline;
-    std::unique_ptr<Sink> m_sink;
+    struct Session;
+    struct Worker;
+
+    std::shared_ptr<CaptureDeviceProvider> m_provider;
+    std::unique_ptr<Worker> m_worker;
+    std::shared_ptr<Session> m_session;
 };

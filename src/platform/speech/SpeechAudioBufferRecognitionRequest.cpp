@@ -21,6 +21,25 @@ void SpeechAudioBufferRecognitionRequest::endAudio()
     m_ready.notify_all();
 }
 
+void SpeechAudioBufferRecognitionRequest::fail(const QString &reason)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_ended) {
+            return;
+        }
+        m_ended = true;
+        m_failure = reason;
+    }
+    m_ready.notify_all();
+}
+
+QString SpeechAudioBufferRecognitionRequest::failure() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_failure;
+}
+
 std::deque<AudioPCMBuffer> SpeechAudioBufferRecognitionRequest::takeAudio(bool *ended)
 {
     std::unique_lock lock(m_mutex);

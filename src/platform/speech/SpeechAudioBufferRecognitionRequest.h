@@ -2,6 +2,8 @@
 
 #include "platform/speech/AudioPCMBuffer.h"
 
+#include <QString>
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -16,6 +18,9 @@ public:
     void appendAudioPCMBuffer(const AudioPCMBuffer &buffer);
     // No more audio will come; appends after this are dropped.
     void endAudio();
+    // The audio ended because capture failed; recognition reports `reason`.
+    void fail(const QString &reason);
+    QString failure() const;
 
     // Waits for audio, the end of the audio, or `wake()`. Returns what was
     // queued; `ended` is true once the audio has ended and all of it is taken.
@@ -23,9 +28,10 @@ public:
     void wake();
 
 private:
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_ready;
     std::deque<AudioPCMBuffer> m_buffers;
     bool m_ended = false;
     bool m_woken = false;
+    QString m_failure;
 };

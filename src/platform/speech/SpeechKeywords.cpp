@@ -2,37 +2,46 @@
 
 const QList<SpeechKeyword> &SpeechKeywords::all()
 {
-    // Stop phrases first, as command detection tests them. The stop phrases
-    // get a lower bar than the start phrases: a missed stop is repeated by the
-    // speaker, an accidental start records something nobody wanted. Measured
-    // with bench/voice_bench.cpp.
+    // Stop phrases first, as command detection tests them, and each long
+    // phrase before its own beginning. The spotter takes a phrase with one
+    // syllable changed for its keyword even at strict thresholds ("开心录制",
+    // "节目开始时录"), so it only proposes the long phrases and the recognizer
+    // must agree; the short ones, which so many sentences come close to, count
+    // only when the recognizer hears all their syllables. Boosts and
+    // thresholds as measured with bench/voice_bench.cpp: no script sentence
+    // of the evaluation set heard as a command.
     static const QList<SpeechKeyword> keywords = {
-        {QStringLiteral("停止录制"), QStringLiteral("t íng zh ǐ l ù zh ì"), 3.0, 0.05},
-        {QStringLiteral("结束录制"), QStringLiteral("j ié sh ù l ù zh ì"), 3.0, 0.05},
-        {QStringLiteral("停止录像"), QStringLiteral("t íng zh ǐ l ù x iàng"), 3.0, 0.05},
-        {QStringLiteral("结束录像"), QStringLiteral("j ié sh ù l ù x iàng"), 3.0, 0.05},
-        {QStringLiteral("停止录"), QStringLiteral("t íng zh ǐ l ù"), 3.0, 0.05},
-        {QStringLiteral("结束录"), QStringLiteral("j ié sh ù l ù"), 3.0, 0.05},
-        {QStringLiteral("开始录制"), QStringLiteral("k āi sh ǐ l ù zh ì"), 1.0, 0.25},
-        {QStringLiteral("开始录像"), QStringLiteral("k āi sh ǐ l ù x iàng"), 1.0, 0.25},
-        {QStringLiteral("开始录"), QStringLiteral("k āi sh ǐ l ù"), 1.0, 0.25},
+        {QStringLiteral("停止录制"), QStringLiteral("t íng zh ǐ l ù zh ì"), true, 1.5, 0.2},
+        {QStringLiteral("结束录制"), QStringLiteral("j ié sh ù l ù zh ì"), true, 1.5, 0.2},
+        {QStringLiteral("停止录像"), QStringLiteral("t íng zh ǐ l ù x iàng"), true, 1.5, 0.2},
+        {QStringLiteral("结束录像"), QStringLiteral("j ié sh ù l ù x iàng"), true, 1.5, 0.2},
+        {QStringLiteral("停止录"), QStringLiteral("t íng zh ǐ l ù"), false},
+        {QStringLiteral("结束录"), QStringLiteral("j ié sh ù l ù"), false},
+        {QStringLiteral("开始录制"), QStringLiteral("k āi sh ǐ l ù zh ì"), true, 1.5, 0.2},
+        {QStringLiteral("开始录像"), QStringLiteral("k āi sh ǐ l ù x iàng"), true, 1.5, 0.2},
+        {QStringLiteral("开始录"), QStringLiteral("k āi sh ǐ l ù"), false},
     };
     return keywords;
 }
 
+qsizetype SpeechKeywords::indexOf(const QString &label)
+{
+    const QList<SpeechKeyword> &keywords = all();
+    for (qsizetype i = 0; i < keywords.size(); ++i) {
+        if (keywords[i].label == label) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 QByteArray SpeechKeywords::spotterLines()
 {
-    // The four-syllable stop phrases are also spotted by their last three
-    // syllables: the first is the one most often misheard, and "止录制" or
-    // "束录像" hardly occur in other speech.
-    static const QList<SpeechKeyword> stopTails = {
-        {QStringLiteral("停止录制"), QStringLiteral("zh ǐ l ù zh ì"), 3.0, 0.05},
-        {QStringLiteral("结束录制"), QStringLiteral("sh ù l ù zh ì"), 3.0, 0.05},
-        {QStringLiteral("停止录像"), QStringLiteral("zh ǐ l ù x iàng"), 3.0, 0.05},
-        {QStringLiteral("结束录像"), QStringLiteral("sh ù l ù x iàng"), 3.0, 0.05},
-    };
     QString text;
-    for (const SpeechKeyword &keyword : all() + stopTails) {
+    for (const SpeechKeyword &keyword : all()) {
+        if (!keyword.spotted) {
+            continue;
+        }
         text += QStringLiteral("%1 :%2 #%3 @%4\n")
                     .arg(keyword.tokens)
                     .arg(keyword.boostScore)

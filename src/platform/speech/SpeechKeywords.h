@@ -11,6 +11,8 @@
 struct SpeechKeyword {
     QString label;
     QString tokens;
+    // Whether the spotter listens for it, with which boost and threshold.
+    bool spotted = true;
     double boostScore = 1.0;
     double threshold = 0.25;
 };
@@ -19,8 +21,11 @@ struct SpeechKeyword {
 class SpeechKeywords {
 public:
     static const QList<SpeechKeyword> &all();
+    // Position of a label in all(), or -1.
+    static qsizetype indexOf(const QString &label);
 
-    // Keyword lines in the spotter's format: tokens, ":score", "#threshold", "@label".
+    // Lines of the spotted keywords in the spotter's format: tokens, ":score",
+    // "#threshold", "@label".
     static QByteArray spotterLines();
 
     // Whether a label names a stop command (停止…, 结束…) rather than a start.

@@ -10,7 +10,10 @@ SpeechRecognitionTask::SpeechRecognitionTask(std::shared_ptr<SpeechEngine> engin
     : m_state(std::make_shared<State>()), m_request(std::move(request))
 {
     m_state->handler = std::move(handler);
-    m_worker = std::thread([this, engine = std::move(engine)] { run(engine); });
+    m_worker = std::thread([this, engine = std::move(engine)] {
+        run(engine);
+        m_state->finished = true;
+    });
 }
 
 SpeechRecognitionTask::~SpeechRecognitionTask()
@@ -53,6 +56,10 @@ void SpeechRecognitionTask::run(std::shared_ptr<SpeechEngine> engine)
         }
     }
     if (ended && !m_state->cancelled) {
+        if (const QString failure = m_request->failure(); !failure.isEmpty()) {
+            report(std::nullopt, SpeechRecognitionError{failure});
+            return;
+        }
         for (const QString &label : decoder.finish()) {
             transcript += label;
         }

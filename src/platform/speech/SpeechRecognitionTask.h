@@ -27,10 +27,13 @@ public:
     SpeechRecognitionTask &operator=(const SpeechRecognitionTask &) = delete;
 
     void cancel();
+    // The worker is done: every report it will make has been posted.
+    bool isFinished() const { return m_state->finished; }
 
 private:
     struct State {
         std::atomic<bool> cancelled{false};
+        std::atomic<bool> finished{false};
         ResultHandler handler;
     };
     void run(std::shared_ptr<SpeechEngine> engine);

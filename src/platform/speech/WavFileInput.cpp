@@ -18,7 +18,7 @@ WavFileInput::~WavFileInput()
     stop();
 }
 
-bool WavFileInput::start(Sink sink, QString *error)
+bool WavFileInput::start(Sink sink, Interruption, QString *error)
 {
     if (!m_loaded) {
         if (!WavFile::read(m_path, &m_samples, error)) {

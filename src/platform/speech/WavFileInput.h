@@ -16,7 +16,7 @@ public:
     explicit WavFileInput(QString path, double speed = 1.0);
     ~WavFileInput() override;
 
-    bool start(Sink sink, QString *error) override;
+    bool start(Sink sink, Interruption interrupted, QString *error) override;
     void stop() override;
 
 private:
