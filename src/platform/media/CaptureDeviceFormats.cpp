@@ -1,5 +1,7 @@
 #include "platform/media/CaptureDeviceFormats.h"
 
+#include "platform/media/MediaAssetHandles.h"
+
 #include <QByteArray>
 
 #include <algorithm>
