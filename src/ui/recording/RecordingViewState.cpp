@@ -1,5 +1,7 @@
 #include "ui/recording/RecordingViewState.h"
 
+#include "ui/recording/TeleprompterScroller.h"
+
 namespace {
 template<typename T, typename Signal>
 void assign(RecordingViewState *state, T &field, const T &value, Signal changed)
@@ -14,6 +16,7 @@ void assign(RecordingViewState *state, T &field, const T &value, Signal changed)
 
 RecordingViewState::RecordingViewState(QObject *parent) : QObject(parent)
 {
+    m_scroller = new TeleprompterScroller(this);
 }
 
 void RecordingViewState::setSelectedAspectRatio(VideoAspectRatio value)
