@@ -5,8 +5,10 @@
 #include <gst/gst.h>
 #include <gst/pbutils/pbutils.h>
 
+#include <QList>
 #include <QString>
 
+#include <algorithm>
 #include <optional>
 
 struct MediaProbe {
@@ -27,11 +29,22 @@ struct MediaProbe {
     qint64 videoBytes = 0; // compressed
     QString decodeError;
 
-    // From the decoded pictures' timestamps.
+    QList<double> videoSeconds; // of each decoded picture
+
+    // From the usual time between two pictures: a picture a loaded machine
+    // dropped does not change it.
     double framesPerSecond() const
     {
-        const double span = lastVideoSeconds - firstVideoSeconds;
-        return decodedVideoFrames > 1 && span > 0 ? (decodedVideoFrames - 1) / span : 0;
+        QList<double> gaps;
+        for (qsizetype index = 1; index < videoSeconds.size(); ++index) {
+            gaps << videoSeconds[index] - videoSeconds[index - 1];
+        }
+        if (gaps.isEmpty()) {
+            return 0;
+        }
+        std::sort(gaps.begin(), gaps.end());
+        const double usual = gaps[gaps.size() / 2];
+        return usual > 0 ? 1 / usual : 0;
     }
     double videoKbps() const
     {
@@ -153,6 +166,7 @@ private:
                 probe->firstVideoSeconds = seconds;
             }
             probe->lastVideoSeconds = seconds;
+            probe->videoSeconds << seconds;
         }
         ++probe->decodedVideoFrames;
         return GST_PAD_PROBE_OK;

@@ -85,8 +85,10 @@ TEST(CaptureSessionTake, ACameraFailingMidTakeEndsItWithWhatWasWritten)
 {
     QTemporaryDir dir;
     LogCapture log;
-    RunningSession run(true, SessionPreset::p640x480, TestDevices::failingCamera(75));
+    RunningSession run(true, SessionPreset::p640x480, TestDevices::failingCamera(45));
     ASSERT_TRUE(run.waitForPreviewFrames(3));
+    // A new size restarts the camera: its pictures count from the take's start.
+    run.session.setSessionPreset(SessionPreset::p1280x720);
     FinishedReports reports;
     const QString path = dir.filePath(QStringLiteral("unplugged.mp4"));
     run.output.startRecording(path, reports.delegate());
