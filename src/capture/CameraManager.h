@@ -62,6 +62,9 @@ public:
     // Path of the recording most recently started.
     std::optional<QString> currentRecordingURL() const { return m_currentRecordingURL; }
 
+    // These return at once; their session work runs on the manager's worker in
+    // call order. `isRecording` becomes true once the output writes the take,
+    // and false at once on a stop, which also ends a take still starting.
     void selectDevice(const CaptureDevice &device);
     void configureResolution(VideoResolution resolution, VideoAspectRatio aspectRatio);
     void startRecording();
