@@ -30,6 +30,8 @@ packages=(
   libsqlite3-dev
   # speech engine delivery and test audio
   espeak-ng sox bzip2 curl
+  # Hanzi readings for voice following (MIT; the build makes its table from them)
+  golang-github-mozillazg-go-pinyin-dev
 )
 if ! command -v npm >/dev/null 2>&1; then packages+=(npm); fi
 

@@ -3,8 +3,7 @@
 #include "ui/recording/TeleprompterScroller.h"
 
 namespace {
-template<typename T, typename Signal>
-void assign(RecordingViewState *state, T &field, const T &value, Signal changed)
+template <typename T, typename Signal> void assign(RecordingViewState *state, T &field, const T &value, Signal changed)
 {
     if (field == value) {
         return;
@@ -72,4 +71,9 @@ void RecordingViewState::setIsScrolling(bool value)
 void RecordingViewState::setScrollOffset(double value)
 {
     assign(this, m_scrollOffset, value, &RecordingViewState::scrollOffsetChanged);
+}
+
+void RecordingViewState::setIsVoiceFollowing(bool value)
+{
+    assign(this, m_isVoiceFollowing, value, &RecordingViewState::isVoiceFollowingChanged);
 }
