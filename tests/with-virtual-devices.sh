@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs a command inside a private PipeWire session with a virtual camera and a
-# virtual microphone, e.g.  tests/with-virtual-devices.sh ctest --test-dir build
+# Runs a command inside a private PipeWire session with two virtual cameras (a
+# test pattern, and a webcam that sends only JPEG pictures) and a virtual
+# microphone, e.g.  tests/with-virtual-devices.sh ctest --test-dir build
 #
 # Everything lives under one temporary folder (its own XDG_RUNTIME_DIR,
 # XDG_STATE_HOME, XDG_CONFIG_HOME and session bus), so the user's own sound
@@ -14,7 +15,7 @@ if [ "$#" -eq 0 ]; then
   echo "usage: $0 command [arguments...]" >&2
   exit 2
 fi
-for tool in pipewire wireplumber pipewire-pulse pw-cli pactl dbus-daemon; do
+for tool in pipewire wireplumber pipewire-pulse pw-cli pactl dbus-daemon gst-launch-1.0; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "with-virtual-devices: $tool not found; running without virtual devices" >&2
     exec "$@"
@@ -95,6 +96,17 @@ env "${server_env[@]}" pactl load-module module-remap-source source_name=veltros
 env "${server_env[@]}" pactl set-default-source veltroscope_mic || exit 1
 wait_for 10 sh -c "env ${server_env[*]} pw-cli ls Node | grep -q veltroscope-test-camera" ||
   { echo "with-virtual-devices: the virtual camera did not appear" >&2; exit 1; }
+
+# A webcam that gives 1920x1080 at 30 fps only as JPEG pictures, as most USB
+# webcams do: a GStreamer client that provides a camera node.
+env "${server_env[@]}" gst-launch-1.0 -q videotestsrc is-live=true pattern=smpte \
+  ! video/x-raw,format=I420,width=1920,height=1080,framerate=30/1 ! jpegenc quality=50 \
+  ! pipewiresink mode=provide \
+  stream-properties="props,media.class=Video/Source,node.name=veltroscope-mjpeg-camera,node.description=Veltroscope-MJPEG-Camera" \
+  >"$root/mjpeg-camera.log" 2>&1 &
+started+=($!)
+wait_for 10 sh -c "env ${server_env[*]} pw-cli ls Node | grep -q veltroscope-mjpeg-camera" ||
+  { cat "$root/mjpeg-camera.log" >&2; echo "with-virtual-devices: the JPEG camera did not appear" >&2; exit 1; }
 
 export PIPEWIRE_RUNTIME_DIR="$root/runtime"
 export PULSE_SERVER="unix:$root/runtime/pulse/native"

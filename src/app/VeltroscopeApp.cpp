@@ -35,11 +35,8 @@ void VeltroscopeApp::prepareToQuit()
         return;
     }
     m_hasPreparedToQuit = true;
-    // TODO(capture): replace the stop below with the capture side's finish for
-    // a quit (end of stream, bounded wait), so that the take's file is complete.
-    if (m_cameraManager->isRecording()) {
-        m_cameraManager->stopRecording();
-    }
+    // A take under way ends with a complete file; it is finished at the next start.
+    m_cameraManager->finishForQuit();
     // A crop under way is cancelled; its take stays in the journal.
     m_cameraManager->cancelPostProcessing();
 }

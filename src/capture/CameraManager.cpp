@@ -5,6 +5,7 @@
 #include "platform/media/CaptureDeviceInput.h"
 #include "platform/media/CaptureDeviceProvider.h"
 #include "platform/media/CapturePermissions.h"
+#include "platform/media/CaptureServiceThread.h"
 #include "platform/media/CaptureSession.h"
 #include "platform/media/MovieFileOutput.h"
 #include "platform/media/PreviewSink.h"
@@ -12,7 +13,6 @@
 #include "platform/media/SystemDeviceProvider.h"
 
 #include <QCoreApplication>
-#include <QThreadPool>
 
 CameraManager::CameraManager(QObject *parent)
     : CameraManager(SystemDeviceProvider::shared(),
@@ -23,8 +23,8 @@ CameraManager::CameraManager(QObject *parent)
 CameraManager::CameraManager(std::shared_ptr<CaptureDeviceProvider> deviceProvider,
     std::shared_ptr<CapturePermissions> permissions, QObject *parent)
     : QObject(parent), m_deviceProvider(std::move(deviceProvider)), m_permissions(std::move(permissions)),
-      m_captureSession(std::make_shared<CaptureSession>()), m_videoOutput(std::make_shared<MovieFileOutput>()),
-      m_saveFolder(initialSaveFolder())
+      m_sessionWorker(std::make_unique<CaptureServiceThread>()), m_captureSession(std::make_shared<CaptureSession>()),
+      m_videoOutput(std::make_shared<MovieFileOutput>()), m_saveFolder(initialSaveFolder())
 {
     requestPermissions([manager = QPointer<CameraManager>(this)] {
         if (!manager) {
@@ -40,7 +40,15 @@ CameraManager::CameraManager(std::shared_ptr<CaptureDeviceProvider> deviceProvid
 
 CameraManager::~CameraManager()
 {
+    finishForQuit();
     *m_alive = false;
+    // Joins the worker; what it has not started yet is dropped.
+    m_sessionWorker.reset();
+}
+
+void CameraManager::onSessionWorker(std::function<void()> task)
+{
+    m_sessionWorker->post(std::move(task));
 }
 
 void CameraManager::requestPermissions(std::function<void()> completion)
@@ -86,88 +94,90 @@ void CameraManager::setupSession()
     // The worker gets its own references: it must not reach into the manager,
     // which may be gone by the time it runs.
     std::weak_ptr<std::atomic<bool>> alive = m_alive;
-    QThreadPool::globalInstance()->start(
-        [alive, session = m_captureSession, output = m_videoOutput, provider = m_deviceProvider,
-            selected = m_selectedDevice] {
-            const auto token = alive.lock();
-            if (!token || !*token) {
-                return;
-            }
-            session->beginConfiguration();
-            session->setSessionPreset(SessionPreset::high);
-            for (const auto &input : session->inputs()) {
-                session->removeInput(input);
-            }
-            for (MovieFileOutput *existing : session->outputs()) {
-                session->removeOutput(existing);
-            }
+    onSessionWorker([alive, session = m_captureSession, output = m_videoOutput, provider = m_deviceProvider,
+                        selected = m_selectedDevice] {
+        const auto token = alive.lock();
+        if (!token || !*token) {
+            return;
+        }
+        session->beginConfiguration();
+        session->setSessionPreset(SessionPreset::high);
+        for (const auto &input : session->inputs()) {
+            session->removeInput(input);
+        }
+        for (MovieFileOutput *existing : session->outputs()) {
+            session->removeOutput(existing);
+        }
 
-            if (selected) {
-                QString error;
-                if (auto input = CaptureDeviceInput::make(*selected, &error)) {
-                    if (session->canAddInput(input)) {
-                        session->addInput(input);
-                    }
-                } else {
-                    Log::line(QStringLiteral("❌ 无法添加视频输入: ") + error);
-                }
-            }
-
-            if (auto microphone = provider->defaultAudioDevice()) {
-                QString error;
-                if (auto input = CaptureDeviceInput::make(*microphone, &error)) {
-                    if (session->canAddInput(input)) {
-                        session->addInput(input);
-                        Log::line(QStringLiteral("🎤 已添加音频输入: ") + microphone->localizedName());
-                    }
-                } else {
-                    Log::line(QStringLiteral("❌ 无法添加音频输入: ") + error);
+        if (selected) {
+            QString error;
+            if (auto input = CaptureDeviceInput::make(*selected, &error)) {
+                if (session->canAddInput(input)) {
+                    session->addInput(input);
                 }
             } else {
-                Log::line(QStringLiteral("⚠️ 找不到默认音频设备"));
+                Log::line(QStringLiteral("❌ 无法添加视频输入: ") + error);
             }
+        }
 
-            if (session->canAddOutput(output.get())) {
-                session->addOutput(output.get());
-            }
-            session->commitConfiguration();
-
-            if (!session->isRunning()) {
-                session->startRunning();
-            }
-
-            if (CaptureConnection *connection = output->connectionWithMediaType(MediaType::audio)) {
-                connection->setEnabled(true);
-                Log::line(QStringLiteral("✅ 音频连接已启用 active=") + Log::flag(connection->isActive()));
+        if (auto microphone = provider->defaultAudioDevice()) {
+            QString error;
+            if (auto input = CaptureDeviceInput::make(*microphone, &error)) {
+                if (session->canAddInput(input)) {
+                    session->addInput(input);
+                    Log::line(QStringLiteral("🎤 已添加音频输入: ") + microphone->localizedName());
+                }
             } else {
-                Log::line(QStringLiteral("⚠️ videoOutput 没有音频连接"));
+                Log::line(QStringLiteral("❌ 无法添加音频输入: ") + error);
             }
-        },
-        QThread::HighPriority);
+        } else {
+            Log::line(QStringLiteral("⚠️ 找不到默认音频设备"));
+        }
+
+        if (session->canAddOutput(output.get())) {
+            session->addOutput(output.get());
+        }
+        session->commitConfiguration();
+
+        if (!session->isRunning()) {
+            session->startRunning();
+        }
+
+        if (CaptureConnection *connection = output->connectionWithMediaType(MediaType::audio)) {
+            connection->setEnabled(true);
+            Log::line(QStringLiteral("✅ 音频连接已启用 active=") + Log::flag(connection->isActive()));
+        } else {
+            Log::line(QStringLiteral("⚠️ videoOutput 没有音频连接"));
+        }
+    });
 }
 
 void CameraManager::configureResolution(VideoResolution resolution, VideoAspectRatio aspectRatio)
 {
     m_pendingAspectRatio = aspectRatio;
-    m_captureSession->beginConfiguration();
-    SessionPreset preset = SessionPreset::p1920x1080;
-    switch (resolution.value()) {
-    case VideoResolution::p480:
-        preset = SessionPreset::p640x480;
-        break;
-    case VideoResolution::p720:
-        preset = SessionPreset::p1280x720;
-        break;
-    case VideoResolution::p1080:
-        preset = SessionPreset::p1920x1080;
-        break;
-    case VideoResolution::p2K:
-        preset = m_captureSession->canSetSessionPreset(SessionPreset::p3840x2160) ? SessionPreset::p3840x2160
-                                                                                  : SessionPreset::p1920x1080;
-        break;
-    }
-    m_captureSession->setSessionPreset(preset);
-    m_captureSession->commitConfiguration();
+    // Restarting the camera at a new size takes a while: the worker does it,
+    // and the take that follows runs after it on the same worker.
+    onSessionWorker([session = m_captureSession, resolution] {
+        session->beginConfiguration();
+        SessionPreset preset = SessionPreset::p1920x1080;
+        switch (resolution.value()) {
+        case VideoResolution::p480:
+            preset = SessionPreset::p640x480;
+            break;
+        case VideoResolution::p720:
+            preset = SessionPreset::p1280x720;
+            break;
+        case VideoResolution::p1080:
+            preset = SessionPreset::p1920x1080;
+            break;
+        case VideoResolution::p2K:
+            preset = session->canSetSessionPreset(SessionPreset::p3840x2160) ? SessionPreset::p3840x2160
+                                                                             : SessionPreset::p1920x1080;
+            break;
+        }
+        session->setSessionPreset(preset);
+        session->commitConfiguration();
+    });
 }
 
 void CameraManager::setPreviewLayer(PreviewSink *layer)

@@ -19,6 +19,7 @@
 
 class CaptureDeviceProvider;
 class CapturePermissions;
+class CaptureServiceThread;
 class CaptureSession;
 class ExportSession;
 class MovieFileOutput;
@@ -61,11 +62,20 @@ public:
     // Path of the recording most recently started.
     std::optional<QString> currentRecordingURL() const { return m_currentRecordingURL; }
 
+    // These return at once; their session work runs on the manager's worker in
+    // call order. `isRecording` becomes true once the output writes the take,
+    // and false at once on a stop, which also ends a take still starting.
     void selectDevice(const CaptureDevice &device);
     void configureResolution(VideoResolution resolution, VideoAspectRatio aspectRatio);
     void startRecording();
     void stopRecording();
     void chooseSaveFolder();
+
+    // For the shell to call when the program quits (the destructor calls it
+    // too): a take under way is ended properly and the call waits, bounded,
+    // until its file is complete. The take is left for processing at the next
+    // start, not processed now. Main thread.
+    void finishForQuit();
 
     // Still picture of a video at 0.5 s, upright, fitted into 320 x 320.
     // Synchronous; any thread.
@@ -98,6 +108,12 @@ private:
     void requestPermissions(std::function<void()> completion);
     void discoverDevices();
     void setupSession();
+    // The session is changed only on this manager's one worker, in the order
+    // of the calls, so two changes never overlap and the main thread never
+    // waits for a camera.
+    void onSessionWorker(std::function<void()> task);
+    void takeStarted(quint64 take, bool started);
+    void takeFinished(quint64 take, const std::optional<QString> &errorDescription);
     QString generateFileName() const;
     static QString initialSaveFolder();
     static QString unusedPath(const QString &folder, const QString &fileName);
@@ -113,6 +129,20 @@ private:
     // Deferred work and the recording delegate hold this weakly; it goes false
     // first thing in the destructor.
     std::shared_ptr<std::atomic<bool>> m_alive = std::make_shared<std::atomic<bool>>(true);
+    // Finished takes go to post-processing while true; false from the quit on.
+    std::shared_ptr<std::atomic<bool>> m_processesTakes = std::make_shared<std::atomic<bool>>(true);
+    std::unique_ptr<CaptureServiceThread> m_sessionWorker;
+
+    // The take as the main thread knows it: asked for, written, or none.
+    enum class TakeState { idle, starting, recording };
+    TakeState m_takeState = TakeState::idle;
+    bool m_stopRequested = false;
+    quint64 m_take = 0; // counts the takes started
+    struct TakeProgress {
+        std::atomic<bool> written = false; // the output took the take
+        std::atomic<bool> finished = false; // and its file is complete
+    };
+    std::shared_ptr<TakeProgress> m_takeProgress;
 
     std::shared_ptr<CaptureSession> m_captureSession;
     bool m_isRecording = false;

@@ -6,8 +6,13 @@
 #include "platform/desktop/AppPaths.h"
 #include "platform/media/CaptureDeviceInput.h"
 #include "platform/media/CaptureDeviceProvider.h"
+#include "platform/media/CaptureServiceThread.h"
 #include "platform/media/CaptureSession.h"
 #include "platform/media/MovieFileOutput.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
 
 #include <QDateTime>
 #include <QDir>
@@ -17,7 +22,9 @@
 
 namespace {
 const QString saveFolderKey = QStringLiteral("VeltroscopeSaveFolder");
-}
+// A quit waits this long at most for the take's file to be complete.
+constexpr int quitWaitMs = 15000;
+} // namespace
 
 QString CameraManager::initialSaveFolder()
 {
@@ -61,7 +68,7 @@ QString CameraManager::unusedPath(const QString &folder, const QString &fileName
 
 void CameraManager::startRecording()
 {
-    if (m_isRecording) {
+    if (m_isRecording || m_takeState != TakeState::idle) {
         return;
     }
     const QString path = unusedPath(m_saveFolder, generateFileName());
@@ -69,58 +76,140 @@ void CameraManager::startRecording()
     // Listed until its library row is in, so a take cut off by a crash is finished at the next start.
     TakeJournal::shared().noteStarted(path, m_pendingAspectRatio.load());
     QDir().mkpath(QFileInfo(path).absolutePath());
+    m_takeState = TakeState::starting;
+    m_stopRequested = false;
+    const quint64 take = ++m_take;
+    auto progress = std::make_shared<TakeProgress>();
+    m_takeProgress = progress;
 
-    CaptureSession *session = m_captureSession.get();
-    if (!session->isRunning()) {
-        session->startRunning();
-    }
-    session->beginConfiguration();
-    for (const auto &input : session->inputs()) {
-        if (input->device().hasMediaType(MediaType::audio)) {
-            session->removeInput(input);
-            Log::line(QStringLiteral("🧹 移除旧的麦克风输入: ") + input->device().localizedName());
+    // The session work runs on the worker, after any camera change asked for
+    // before (a new resolution), so the take records from the camera as set.
+    const QPointer<CameraManager> manager(this);
+    std::weak_ptr<std::atomic<bool>> alive = m_alive;
+    onSessionWorker([session = m_captureSession, output = m_videoOutput, provider = m_deviceProvider, path, take,
+                        progress, manager, alive, processes = m_processesTakes, self = this] {
+        if (!session->isRunning()) {
+            session->startRunning();
         }
-    }
-    if (auto microphone = m_deviceProvider->defaultAudioDevice()) {
-        QString error;
-        if (auto input = CaptureDeviceInput::make(*microphone, &error)) {
-            if (session->canAddInput(input)) {
-                session->addInput(input);
-                Log::line(QStringLiteral("✅ 已（重新）添加麦克风输入: ") + microphone->localizedName());
+        session->beginConfiguration();
+        for (const auto &input : session->inputs()) {
+            if (input->device().hasMediaType(MediaType::audio)) {
+                session->removeInput(input);
+                Log::line(QStringLiteral("🧹 移除旧的麦克风输入: ") + input->device().localizedName());
+            }
+        }
+        if (auto microphone = provider->defaultAudioDevice()) {
+            QString error;
+            if (auto input = CaptureDeviceInput::make(*microphone, &error)) {
+                if (session->canAddInput(input)) {
+                    session->addInput(input);
+                    Log::line(QStringLiteral("✅ 已（重新）添加麦克风输入: ") + microphone->localizedName());
+                } else {
+                    Log::line(QStringLiteral("❌ 无法添加麦克风输入（canAddInput 返回 false）"));
+                }
             } else {
-                Log::line(QStringLiteral("❌ 无法添加麦克风输入（canAddInput 返回 false）"));
+                Log::line(QStringLiteral("❌ 创建麦克风输入失败: ") + error);
             }
         } else {
-            Log::line(QStringLiteral("❌ 创建麦克风输入失败: ") + error);
+            Log::line(QStringLiteral("❌ 找不到默认麦克风设备"));
         }
-    } else {
-        Log::line(QStringLiteral("❌ 找不到默认麦克风设备"));
-    }
-    session->commitConfiguration();
+        session->commitConfiguration();
 
-    if (CaptureConnection *connection = m_videoOutput->connectionWithMediaType(MediaType::audio)) {
-        connection->setEnabled(true);
-        Log::line(QStringLiteral("✅ 录制前: 音频连接已启用 active=") + Log::flag(connection->isActive()));
-    } else {
-        Log::line(QStringLiteral("⚠️ 录制前: videoOutput 仍没有音频连接"));
-    }
-
-    std::weak_ptr<std::atomic<bool>> alive = m_alive;
-    m_videoOutput->startRecording(path, [alive, this](const QString &file, const std::optional<QString> &error) {
-        const auto token = alive.lock();
-        if (token && *token) {
-            fileOutputDidFinishRecording(file, error);
+        if (CaptureConnection *connection = output->connectionWithMediaType(MediaType::audio)) {
+            connection->setEnabled(true);
+            Log::line(QStringLiteral("✅ 录制前: 音频连接已启用 active=") + Log::flag(connection->isActive()));
+        } else {
+            Log::line(QStringLiteral("⚠️ 录制前: videoOutput 仍没有音频连接"));
         }
+
+        output->startRecording(path,
+            [manager, alive, processes, self, take, progress](
+                const QString &file, const std::optional<QString> &error) {
+                progress->finished = true;
+                MainQueue::post(QCoreApplication::instance(), [manager, take, error] {
+                    if (manager) {
+                        manager->takeFinished(take, error);
+                    }
+                });
+                const auto token = alive.lock();
+                if (token && *token && *processes) {
+                    self->fileOutputDidFinishRecording(file, error);
+                }
+            });
+        // A start the capture layer refused has logged why; the screen must not
+        // show a recording that writes nothing.
+        const bool started = output->isRecording();
+        progress->written = started;
+        if (started) {
+            Log::line(QStringLiteral("🎬 开始录制: ") + path);
+        }
+        MainQueue::post(QCoreApplication::instance(), [manager, take, started] {
+            if (manager) {
+                manager->takeStarted(take, started);
+            }
+        });
     });
-    MainQueue::post(this, [this] { setIsRecording(true); });
-    Log::line(QStringLiteral("🎬 开始录制: ") + path);
+}
+
+void CameraManager::takeStarted(quint64 take, bool started)
+{
+    if (take != m_take || m_takeState != TakeState::starting) {
+        return;
+    }
+    // A stop asked for meanwhile follows the start on the worker.
+    if (!started || m_stopRequested) {
+        m_takeState = TakeState::idle;
+        return;
+    }
+    m_takeState = TakeState::recording;
+    setIsRecording(true);
+}
+
+void CameraManager::takeFinished(quint64 take, const std::optional<QString> &errorDescription)
+{
+    if (take != m_take || m_takeState == TakeState::idle) {
+        return;
+    }
+    // The take ended by itself: camera gone, disk full, file not writable. A
+    // start that was refused has said why already.
+    m_takeState = TakeState::idle;
+    if (!m_stopRequested && m_takeProgress && m_takeProgress->written) {
+        Log::line(QStringLiteral("❌ 录制意外结束: ") + errorDescription.value_or(QStringLiteral("unknown")));
+    }
+    if (m_isRecording) {
+        setIsRecording(false);
+    }
 }
 
 void CameraManager::stopRecording()
 {
-    if (!m_isRecording) {
+    if (m_takeState == TakeState::idle) {
         return;
     }
-    m_videoOutput->stopRecording();
-    MainQueue::post(this, [this] { setIsRecording(false); });
+    m_stopRequested = true;
+    onSessionWorker([output = m_videoOutput] { output->stopRecording(); });
+    if (m_takeState == TakeState::recording) {
+        m_takeState = TakeState::idle;
+        MainQueue::post(this, [this] { setIsRecording(false); });
+    }
+}
+
+void CameraManager::finishForQuit()
+{
+    *m_processesTakes = false;
+    stopRecording();
+    const std::shared_ptr<TakeProgress> progress = m_takeProgress;
+    if (!progress || progress->finished) {
+        return;
+    }
+    QElapsedTimer waited;
+    waited.start();
+    const bool workerDone = m_sessionWorker->drain(std::chrono::milliseconds(quitWaitMs));
+    while (workerDone && progress->written && !progress->finished && waited.elapsed() < quitWaitMs) {
+        QThread::msleep(10);
+    }
+    if (!workerDone || (progress->written && !progress->finished)) {
+        Log::line(
+            QStringLiteral("⚠️ 退出时录制未能及时结束: ") + m_currentRecordingURL.value_or(QString()));
+    }
 }

@@ -1,5 +1,6 @@
 #include "CameraManagerTestSupport.h"
 #include "MediaProbe.h"
+#include "PictureProbe.h"
 
 #include "platform/media/MovieFileOutput.h"
 #include "platform/media/SystemDeviceProvider.h"
@@ -11,14 +12,53 @@
 using namespace CameraManagerTest;
 
 // Real discovery against the private PipeWire session that
-// tests/with-virtual-devices.sh starts (a test-pattern camera and a
-// microphone fed by a null sink).
+// tests/with-virtual-devices.sh starts (a test-pattern camera, a webcam that
+// sends only JPEG pictures, and a microphone fed by a null sink).
 namespace {
 bool insideVirtualDevices()
 {
     return qEnvironmentVariableIsSet("PIPEWIRE_RUNTIME_DIR") && qEnvironmentVariableIsSet("PULSE_SERVER");
 }
 const QString cameraName = QStringLiteral("Veltroscope Test Camera");
+const QString jpegCameraName = QStringLiteral("Veltroscope-MJPEG-Camera");
+
+// The plain manager, on the named camera, with a preview.
+struct RealManager {
+    LogCapture log;
+    CameraManager manager;
+    PreviewSink *preview = nullptr;
+
+    bool ready(const QString &camera)
+    {
+        if (!waitForSetup(log, 15000)) {
+            return false;
+        }
+        const QList<CaptureDevice> devices = manager.availableDevices();
+        const auto found = std::find_if(devices.begin(), devices.end(),
+            [&](const CaptureDevice &device) { return device.localizedName() == camera; });
+        if (found == devices.end()) {
+            return false;
+        }
+        if (!(manager.selectedDevice() == *found)) {
+            const int setups = log.linesStartingWith(QStringLiteral("✅ 音频连接已启用")).size();
+            manager.selectDevice(*found);
+            MainLoop::waitUntil(
+                [&] { return log.linesStartingWith(QStringLiteral("✅ 音频连接已启用")).size() > setups; }, 15000);
+        }
+        preview = new PreviewSink(manager.captureSession(), &manager);
+        return waitForPreview(manager, 5, 15000);
+    }
+};
+
+// Every take's first second shows the camera's picture.
+void expectDetailInTheFirstSecond(const QString &path, const PreviewSink &preview)
+{
+    const PictureProbe pictures = PictureProbe::read(path, 30);
+    EXPECT_TRUE(pictures.startsCleanly()) << pictures.describe().toStdString();
+    EXPECT_FALSE(pictures.lumaSpread.isEmpty());
+    EXPECT_TRUE(pictures.firstPicturesHaveDetail(PictureProbe::spreadOf(preview.latestFrame()), 0.5))
+        << pictures.describe().toStdString();
+}
 } // namespace
 
 TEST(VirtualDevices, DiscoveryFindsTheCameraAndTheDefaultMicrophone)
@@ -35,6 +75,10 @@ TEST(VirtualDevices, DiscoveryFindsTheCameraAndTheDefaultMicrophone)
         EXPECT_FALSE(camera.uniqueID().isEmpty());
     }
     EXPECT_TRUE(names.contains(cameraName)) << names.join(QStringLiteral(", ")).toStdString();
+    const auto jpeg = std::find_if(cameras.begin(), cameras.end(),
+        [](const CaptureDevice &camera) { return camera.localizedName() == jpegCameraName; });
+    ASSERT_NE(jpeg, cameras.end()) << "a camera with only image/jpeg caps is listed";
+    EXPECT_TRUE(jpeg->supportsFrameSize({1920, 1080}));
     EXPECT_EQ(provider.videoDevices().size(), cameras.size()) << "a stable list";
 
     const auto microphone = provider.defaultAudioDevice();
@@ -49,42 +93,52 @@ TEST(VirtualDevices, ThePlainManagerRecordsFromTheRealDevices)
         GTEST_SKIP() << "needs the private PipeWire session: run through tests/with-virtual-devices.sh";
     }
     QTemporaryDir dir;
-    LogCapture log;
-    CameraManager manager;
-    ASSERT_TRUE(waitForSetup(log, 15000));
+    RealManager real;
+    CameraManager &manager = real.manager;
+    ASSERT_TRUE(real.ready(cameraName));
     EXPECT_TRUE(manager.hasCameraPermission());
     EXPECT_TRUE(manager.hasMicPermission());
-    const QList<CaptureDevice> devices = manager.availableDevices();
-    const auto camera = std::find_if(devices.begin(), devices.end(),
-        [](const CaptureDevice &device) { return device.localizedName() == cameraName; });
-    ASSERT_NE(camera, devices.end());
-    if (!(manager.selectedDevice() == *camera)) {
-        manager.selectDevice(*camera);
-        MainLoop::spin(500);
-        ASSERT_TRUE(waitForSetup(log, 15000));
-    }
-    EXPECT_TRUE(waitForPreview(manager, 5, 15000));
-    EXPECT_FALSE(log.linesStartingWith(QStringLiteral("🎤 已添加音频输入: ")).isEmpty());
+    EXPECT_FALSE(real.log.linesStartingWith(QStringLiteral("🎤 已添加音频输入: ")).isEmpty());
 
     manager.setSaveFolder(dir.path());
-    manager.configureResolution(VideoResolution::p720, VideoAspectRatio::ratio16x9);
-    manager.startRecording();
-    MainLoop::drain();
-    ASSERT_TRUE(manager.isRecording());
-    EXPECT_TRUE(log.contains(QStringLiteral("✅ 录制前: 音频连接已启用 active=true")));
-    MainLoop::spin(2000);
-    manager.stopRecording();
-    MainLoop::drain();
-    ASSERT_TRUE(MainLoop::waitUntil(
-        [&] { return manager.captureSession()->outputs().value(0)->finishedRecordings() >= 1; }, 15000));
+    const QString path = recordTake(manager, VideoResolution::p720, VideoAspectRatio::ratio16x9, 2000);
+    ASSERT_FALSE(path.isEmpty());
+    EXPECT_TRUE(real.log.contains(QStringLiteral("✅ 录制前: 音频连接已启用 active=true")));
 
-    const MediaProbe probe = MediaProbe::read(*manager.currentRecordingURL());
+    const MediaProbe probe = MediaProbe::read(path);
     ASSERT_TRUE(probe.readable);
     EXPECT_EQ(probe.width, 1280) << "the preset's size is asked of the camera";
     EXPECT_EQ(probe.height, 720);
     EXPECT_EQ(probe.chromaFormat, QStringLiteral("4:2:0"));
     EXPECT_EQ(probe.audioCodec, QStringLiteral("audio/mpeg"));
     EXPECT_NEAR(probe.firstVideoSeconds, 0.0, 1.0 / 15);
-    EXPECT_NEAR(probe.durationSeconds, 2.0, 0.3) << "system clock: no absolute PipeWire timestamps";
-    EXPECT_GE(probe.decodedVideoFrames, 45);
+    EXPECT_NEAR(probe.firstAudioSeconds, probe.firstVideoSeconds, 0.1);
+    EXPECT_GT(probe.lastVideoSeconds, 0);
+    EXPECT_LT(probe.durationSeconds, 60) << "system clock: no absolute PipeWire timestamps";
+    expectDetailInTheFirstSecond(path, *real.preview);
+}
+
+TEST(VirtualDevices, AJpegOnlyWebcamRecordsFullHdAt30FpsWithSound)
+{
+    if (!insideVirtualDevices()) {
+        GTEST_SKIP() << "needs the private PipeWire session: run through tests/with-virtual-devices.sh";
+    }
+    QTemporaryDir dir;
+    RealManager real;
+    ASSERT_TRUE(real.ready(jpegCameraName));
+    EXPECT_EQ(real.manager.captureSession()->activeVideoSize(), QSize(1920, 1080))
+        << "the high preset is 1080p: the default take needs no restart";
+    real.manager.setSaveFolder(dir.path());
+    const QString path = recordTake(real.manager, VideoResolution::p1080, VideoAspectRatio::ratio16x9, 2000);
+    ASSERT_FALSE(path.isEmpty());
+
+    const MediaProbe probe = MediaProbe::read(path);
+    ASSERT_TRUE(probe.readable);
+    EXPECT_EQ(probe.width, 1920);
+    EXPECT_EQ(probe.height, 1080);
+    EXPECT_NEAR(probe.framesPerSecond(), 30, 1.5);
+    EXPECT_EQ(probe.audioCodec, QStringLiteral("audio/mpeg"));
+    EXPECT_GT(probe.decodedAudioBuffers, 0);
+    EXPECT_NEAR(probe.firstAudioSeconds, probe.firstVideoSeconds, 0.1) << "first picture within 0.1 s of first sound";
+    expectDetailInTheFirstSecond(path, *real.preview);
 }

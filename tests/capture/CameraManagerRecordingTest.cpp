@@ -18,23 +18,6 @@ using namespace CameraManagerTest;
 
 namespace {
 
-MovieFileOutput *outputOf(const CameraManager &manager)
-{
-    const auto outputs = manager.captureSession()->outputs();
-    return outputs.isEmpty() ? nullptr : outputs.first();
-}
-
-// The output counts finished files just before it reports one.
-bool waitForFinishedFile(const CameraManager &manager, int finished = 1)
-{
-    return MainLoop::waitUntil(
-        [&] {
-            MovieFileOutput *output = outputOf(manager);
-            return output && output->finishedRecordings() >= finished;
-        },
-        10000);
-}
-
 struct ReadyManager {
     LogCapture log;
     std::unique_ptr<CameraManager> manager;
@@ -62,9 +45,8 @@ TEST(CameraManagerRecording, StartWritesATimeNamedFileIntoANewSaveFolderAndStopF
     const QDateTime before = QDateTime::currentDateTime();
     manager.startRecording();
     const QDateTime after = QDateTime::currentDateTime();
-    EXPECT_FALSE(manager.isRecording()) << "published by a posted task";
-    MainLoop::drain();
-    EXPECT_TRUE(manager.isRecording());
+    EXPECT_FALSE(manager.isRecording()) << "published once the output writes";
+    ASSERT_TRUE(waitForRecording(manager));
 
     ASSERT_TRUE(manager.currentRecordingURL().has_value());
     const QFileInfo file(*manager.currentRecordingURL());
@@ -85,7 +67,7 @@ TEST(CameraManagerRecording, StartWritesATimeNamedFileIntoANewSaveFolderAndStopF
     MainLoop::spin(1500);
     manager.stopRecording();
     MainLoop::drain();
-    EXPECT_FALSE(manager.isRecording());
+    EXPECT_FALSE(manager.isRecording()) << "false at once";
     ASSERT_TRUE(waitForFinishedFile(manager));
 
     const MediaProbe probe = MediaProbe::read(file.filePath());
@@ -95,9 +77,9 @@ TEST(CameraManagerRecording, StartWritesATimeNamedFileIntoANewSaveFolderAndStopF
     EXPECT_EQ(probe.audioCodec, QStringLiteral("audio/mpeg"));
     EXPECT_EQ(probe.width, 1280);
     EXPECT_NEAR(probe.firstVideoSeconds, 0.0, 1.0 / 30);
-    EXPECT_NEAR(probe.durationSeconds, 1.5, 0.25);
-    EXPECT_TRUE(
-        manager.isRecording() == false && ready.log.count(QStringLiteral("🎬 开始录制: ") + file.filePath()) == 1);
+    EXPECT_EQ(outputOf(manager)->lastRecordingVideoFrames(), probe.decodedVideoFrames)
+        << "the file holds every picture encoded";
+    EXPECT_EQ(ready.log.count(QStringLiteral("🎬 开始录制: ") + file.filePath()), 1);
 }
 
 TEST(CameraManagerRecording, StartAndStopAreIgnoredInTheWrongState)
@@ -113,12 +95,14 @@ TEST(CameraManagerRecording, StartAndStopAreIgnoredInTheWrongState)
     EXPECT_FALSE(manager.isRecording());
 
     manager.startRecording();
-    MainLoop::drain();
-    const qsizetype started = ready.log.lines().size();
     const auto url = manager.currentRecordingURL();
+    manager.startRecording(); // before the first one is under way
+    ASSERT_TRUE(waitForRecording(manager));
+    const qsizetype started = ready.log.lines().size();
     manager.startRecording();
-    MainLoop::drain();
+    MainLoop::spin(200);
     EXPECT_EQ(ready.log.lines().size(), started) << "a second start logs nothing";
+    EXPECT_EQ(ready.log.linesStartingWith(QStringLiteral("🎬 ")).size(), 1);
     EXPECT_EQ(manager.currentRecordingURL(), url);
     manager.stopRecording();
     MainLoop::drain();
@@ -142,13 +126,12 @@ TEST(CameraManagerRecording, NeverOverwritesARecordingOfTheSameSecond)
         taken.append(path);
     }
     manager.startRecording();
-    MainLoop::drain();
     const QString path = manager.currentRecordingURL().value_or(QString());
     EXPECT_FALSE(taken.contains(path));
     EXPECT_TRUE(path.endsWith(QStringLiteral("_2.mp4"))) << path.toStdString();
+    ASSERT_TRUE(waitForRecording(manager));
     MainLoop::spin(500);
     manager.stopRecording();
-    MainLoop::drain();
     ASSERT_TRUE(waitForFinishedFile(manager));
     for (const QString &earlier : taken) {
         QFile file(earlier);
@@ -165,13 +148,11 @@ TEST(CameraManagerRecording, WithoutMicrophoneTheRecordingStartsVideoOnly)
     CameraManager &manager = *ready.manager;
     manager.setSaveFolder(dir.path());
     manager.startRecording();
+    ASSERT_TRUE(waitForRecording(manager));
     EXPECT_TRUE(ready.log.contains(QStringLiteral("❌ 找不到默认麦克风设备")));
     EXPECT_TRUE(ready.log.contains(QStringLiteral("⚠️ 录制前: videoOutput 仍没有音频连接")));
-    MainLoop::drain();
-    EXPECT_TRUE(manager.isRecording());
     MainLoop::spin(600);
     manager.stopRecording();
-    MainLoop::drain();
     ASSERT_TRUE(waitForFinishedFile(manager));
     const MediaProbe probe = MediaProbe::read(*manager.currentRecordingURL(), false);
     ASSERT_TRUE(probe.readable);
@@ -190,6 +171,7 @@ TEST(CameraManagerRecording, EveryMicrophoneInTheSessionIsTakenOutBeforeOneIsPut
     manager.captureSession()->addInput(second);
 
     manager.startRecording();
+    ASSERT_TRUE(waitForRecording(manager));
     const QStringList removed = ready.log.linesStartingWith(QStringLiteral("🧹 "));
     EXPECT_EQ(removed,
         QStringList({QStringLiteral("🧹 移除旧的麦克风输入: Test Tone"),
@@ -199,9 +181,7 @@ TEST(CameraManagerRecording, EveryMicrophoneInTheSessionIsTakenOutBeforeOneIsPut
         microphones += input->device().hasMediaType(MediaType::audio) ? 1 : 0;
     }
     EXPECT_EQ(microphones, 1);
-    MainLoop::drain();
     manager.stopRecording();
-    MainLoop::drain();
     ASSERT_TRUE(waitForFinishedFile(manager));
 }
 

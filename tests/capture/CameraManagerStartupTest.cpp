@@ -93,7 +93,8 @@ TEST(CameraManagerStartup, SelectingACameraRebuildsTheSessionWithIt)
     const auto firstInputs = manager.captureSession()->inputs();
 
     manager.configureResolution(VideoResolution::p480, VideoAspectRatio::ratio4x3);
-    EXPECT_EQ(manager.captureSession()->sessionPreset(), SessionPreset::p640x480);
+    EXPECT_EQ(manager.pendingAspectRatio(), VideoAspectRatio::ratio4x3) << "the ratio is taken at once";
+    EXPECT_TRUE(waitForPreset(manager, SessionPreset::p640x480));
 
     int selectedSignals = 0;
     QObject::connect(&manager, &CameraManager::selectedDeviceChanged, [&] { ++selectedSignals; });
@@ -102,8 +103,7 @@ TEST(CameraManagerStartup, SelectingACameraRebuildsTheSessionWithIt)
     EXPECT_EQ(manager.selectedDevice()->uniqueID(), QStringLiteral("test:side"));
     ASSERT_TRUE(MainLoop::waitUntil([&] { return log.count(QStringLiteral("🎤 已添加音频输入: Test Tone")) == 2; }));
     ASSERT_TRUE(waitForSetup(log));
-    MainLoop::waitUntil([&] { return manager.captureSession()->sessionPreset() == SessionPreset::high; });
-    EXPECT_EQ(manager.captureSession()->sessionPreset(), SessionPreset::high) << "a camera switch resets the preset";
+    EXPECT_TRUE(waitForPreset(manager, SessionPreset::high)) << "a camera switch resets the preset";
 
     const auto inputs = manager.captureSession()->inputs();
     ASSERT_EQ(inputs.size(), 2);
@@ -119,7 +119,7 @@ TEST(CameraManagerStartup, FourKFallsBackSilentlyOnACameraWithout2160p)
     ASSERT_TRUE(waitForSetup(log));
     const qsizetype linesBefore = log.lines().size();
     manager.configureResolution(VideoResolution::p2K, VideoAspectRatio::ratio1x1);
-    EXPECT_EQ(manager.captureSession()->sessionPreset(), SessionPreset::p1920x1080);
+    EXPECT_TRUE(waitForPreset(manager, SessionPreset::p1920x1080));
     EXPECT_EQ(manager.pendingAspectRatio(), VideoAspectRatio::ratio1x1);
     EXPECT_EQ(log.lines().size(), linesBefore) << "the fallback is silent";
 
@@ -129,7 +129,7 @@ TEST(CameraManagerStartup, FourKFallsBackSilentlyOnACameraWithout2160p)
         TestDevices::permissions());
     ASSERT_TRUE(waitForSetup(log4k));
     uhd.configureResolution(VideoResolution::p2K, VideoAspectRatio::ratio16x9);
-    EXPECT_EQ(uhd.captureSession()->sessionPreset(), SessionPreset::p3840x2160);
+    EXPECT_TRUE(waitForPreset(uhd, SessionPreset::p3840x2160));
 }
 
 TEST(CameraManagerStartup, TheManagerGoingAwayStopsDeferredWork)

@@ -5,8 +5,10 @@
 #include <gst/gst.h>
 #include <gst/pbutils/pbutils.h>
 
+#include <QList>
 #include <QString>
 
+#include <algorithm>
 #include <optional>
 
 struct MediaProbe {
@@ -23,7 +25,32 @@ struct MediaProbe {
     double firstVideoSeconds = -1;
     double lastVideoSeconds = -1;
     int decodedAudioBuffers = 0;
+    double firstAudioSeconds = -1;
+    qint64 videoBytes = 0; // compressed
     QString decodeError;
+
+    QList<double> videoSeconds; // of each decoded picture
+
+    // From the usual time between two pictures: a picture a loaded machine
+    // dropped does not change it.
+    double framesPerSecond() const
+    {
+        QList<double> gaps;
+        for (qsizetype index = 1; index < videoSeconds.size(); ++index) {
+            gaps << videoSeconds[index] - videoSeconds[index - 1];
+        }
+        if (gaps.isEmpty()) {
+            return 0;
+        }
+        std::sort(gaps.begin(), gaps.end());
+        const double usual = gaps[gaps.size() / 2];
+        return usual > 0 ? 1 / usual : 0;
+    }
+    double videoKbps() const
+    {
+        const double span = lastVideoSeconds - firstVideoSeconds;
+        return span > 0 ? double(videoBytes) * 8 / 1000 / (span + 1 / framesPerSecond()) : 0;
+    }
 
     static MediaProbe read(const QString &path, bool decode = true)
     {
@@ -75,7 +102,7 @@ private:
     {
         const QString description
             = QStringLiteral("filesrc name=src ! qtdemux name=demux "
-                             "demux.video_0 ! queue ! decodebin ! fakesink name=video sync=false ")
+                             "demux.video_0 ! queue name=coded ! decodebin ! fakesink name=video sync=false ")
             + (audioCodec.isEmpty()
                     ? QString()
                     : QStringLiteral("demux.audio_0 ! queue ! decodebin ! fakesink name=audio sync=false"));
@@ -91,6 +118,12 @@ private:
         gst_object_unref(source);
         attachCounter(pipeline, "video", true);
         attachCounter(pipeline, "audio", false);
+        if (GstElement *coded = gst_bin_get_by_name(GST_BIN(pipeline), "coded")) {
+            GstPad *pad = gst_element_get_static_pad(coded, "sink");
+            gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, &MediaProbe::countBytes, this, nullptr);
+            gst_object_unref(pad);
+            gst_object_unref(coded);
+        }
         gst_element_set_state(pipeline, GST_STATE_PLAYING);
         GstBus *bus = gst_element_get_bus(pipeline);
         GstMessage *message
@@ -133,14 +166,26 @@ private:
                 probe->firstVideoSeconds = seconds;
             }
             probe->lastVideoSeconds = seconds;
+            probe->videoSeconds << seconds;
         }
         ++probe->decodedVideoFrames;
         return GST_PAD_PROBE_OK;
     }
 
-    static GstPadProbeReturn countAudio(GstPad *, GstPadProbeInfo *, gpointer data)
+    static GstPadProbeReturn countAudio(GstPad *, GstPadProbeInfo *info, gpointer data)
     {
-        ++static_cast<MediaProbe *>(data)->decodedAudioBuffers;
+        auto *probe = static_cast<MediaProbe *>(data);
+        const GstClockTime pts = GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info));
+        if (probe->firstAudioSeconds < 0 && GST_CLOCK_TIME_IS_VALID(pts)) {
+            probe->firstAudioSeconds = double(pts) / GST_SECOND;
+        }
+        ++probe->decodedAudioBuffers;
+        return GST_PAD_PROBE_OK;
+    }
+
+    static GstPadProbeReturn countBytes(GstPad *, GstPadProbeInfo *info, gpointer data)
+    {
+        static_cast<MediaProbe *>(data)->videoBytes += qint64(gst_buffer_get_size(GST_PAD_PROBE_INFO_BUFFER(info)));
         return GST_PAD_PROBE_OK;
     }
 };

@@ -1,6 +1,7 @@
 #include "platform/media/CaptureDevice.h"
 
 #include "platform/media/CaptureDeviceBackend.h"
+#include "platform/media/CaptureDeviceFormats.h"
 
 CaptureDevice::CaptureDevice(std::shared_ptr<const CaptureDeviceBackend> backend) : m_backend(std::move(backend))
 {
@@ -39,7 +40,5 @@ bool CaptureDevice::supportsFrameSize(QSize size) const
     if (!m_backend || !m_backend->caps || !hasMediaType(MediaType::video)) {
         return false;
     }
-    GstCapsPtr wanted(gst_caps_new_simple(
-        "video/x-raw", "width", G_TYPE_INT, size.width(), "height", G_TYPE_INT, size.height(), nullptr));
-    return gst_caps_can_intersect(wanted.get(), m_backend->caps.get());
+    return CaptureDeviceFormats::modeFor(m_backend->caps.get(), size).has_value();
 }

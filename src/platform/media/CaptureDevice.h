@@ -29,7 +29,8 @@ public:
     QString uniqueID() const;
     MediaType mediaType() const;
     bool hasMediaType(MediaType mediaType) const;
-    // Whether the device says it can deliver raw frames of exactly this size.
+    // Whether the device says it can deliver pictures of exactly this size, as
+    // raw frames or as JPEG.
     bool supportsFrameSize(QSize size) const;
 
     const std::shared_ptr<const CaptureDeviceBackend> &backend() const { return m_backend; }

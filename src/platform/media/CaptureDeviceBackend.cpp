@@ -1,5 +1,7 @@
 #include "platform/media/CaptureDeviceBackend.h"
 
+#include "platform/media/GstErrorText.h"
+
 CaptureDeviceBackend::CaptureDeviceBackend(
     QString localizedName, QString uniqueID, MediaType mediaType, GstCapsPtr caps)
     : localizedName(std::move(localizedName)), uniqueID(std::move(uniqueID)), mediaType(mediaType),
@@ -52,8 +54,7 @@ GstElement *LaunchDescriptionBackend::createElement(QString *errorDescription) c
     GstElement *bin = gst_parse_bin_from_description(m_description.toUtf8().constData(), TRUE, &error);
     if (!bin) {
         if (errorDescription) {
-            *errorDescription = QStringLiteral("无法创建采集源“%1”: %2")
-                                    .arg(m_description, QString::fromUtf8(error ? error->message : "unknown"));
+            *errorDescription = QStringLiteral("无法创建采集源“%1”: %2").arg(m_description, GstErrorText::of(error));
         }
         g_clear_error(&error);
         return nullptr;

@@ -1,5 +1,7 @@
 #include "platform/media/CaptureServiceThread.h"
 
+#include <future>
+
 CaptureServiceThread::CaptureServiceThread() : m_thread([this] { run(); })
 {
 }
@@ -37,6 +39,17 @@ void CaptureServiceThread::postAfter(std::chrono::milliseconds delay, std::funct
 bool CaptureServiceThread::isCurrentThread() const
 {
     return std::this_thread::get_id() == m_thread.get_id();
+}
+
+bool CaptureServiceThread::drain(std::chrono::milliseconds timeout)
+{
+    if (isCurrentThread()) {
+        return false;
+    }
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> reached = done->get_future();
+    post([done] { done->set_value(); });
+    return reached.wait_for(timeout) == std::future_status::ready;
 }
 
 void CaptureServiceThread::run()

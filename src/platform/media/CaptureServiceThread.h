@@ -7,8 +7,10 @@
 #include <mutex>
 #include <thread>
 
-// The capture service's own thread: bus messages, recording teardown and the
-// finished-file reports run here, never on a streaming thread.
+// A thread of its own that runs posted tasks one after another. The capture
+// service runs bus messages, recording teardown and the finished-file reports
+// on one, never on a streaming thread; a camera manager configures its
+// session on another.
 class CaptureServiceThread {
 public:
     CaptureServiceThread();
@@ -17,6 +19,9 @@ public:
     void post(std::function<void()> task);
     void postAfter(std::chrono::milliseconds delay, std::function<void()> task);
     bool isCurrentThread() const;
+    // Waits until every task posted before the call has run; false when that
+    // takes longer than `timeout`.
+    bool drain(std::chrono::milliseconds timeout);
 
 private:
     void run();

@@ -252,9 +252,8 @@ void CaptureSessionEngine::ensurePipeline()
     m_pipeline = GstPtr<GstElement>(gst_pipeline_new("capture-session"));
     // pulsesrc would otherwise offer its clock, and PipeWire video then arrives
     // with absolute timestamps that break the file.
-    GstClock *clock = gst_system_clock_obtain();
-    gst_pipeline_use_clock(GST_PIPELINE(m_pipeline.get()), clock);
-    gst_object_unref(clock);
+    const GstPtr<GstClock> clock(gst_system_clock_obtain());
+    gst_pipeline_use_clock(GST_PIPELINE(m_pipeline.get()), clock.get());
     GstPtr<GstBus> bus(gst_element_get_bus(m_pipeline.get()));
     gst_bus_set_sync_handler(bus.get(), &CaptureSessionEngine::onBusMessage, this, nullptr);
     gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/media/CaptureDeviceFormats.h"
 #include "platform/media/CaptureDeviceInput.h"
 #include "platform/media/CaptureServiceThread.h"
 #include "platform/media/GstPtr.h"
@@ -18,6 +19,7 @@
 #include <optional>
 #include <vector>
 
+class CaptureTimeline;
 class PreviewSink;
 
 // The GStreamer side of CaptureSession. Two locks, never held while calling
@@ -68,11 +70,12 @@ private:
         std::shared_ptr<CaptureDeviceInput> input;
         QString deviceID;
         GstCapsPtr requestedCaps;
+        CaptureMode mode; // what the camera was asked for; unused for microphones
         std::vector<GstPtr<GstElement>> elements; // source first
         GstPtr<GstElement> tee;
         std::atomic<bool> failed = false;
     };
-    struct Recording {
+    struct Recording : std::enable_shared_from_this<Recording> {
         struct Link {
             GstPtr<GstElement> tee;
             GstPtr<GstPad> teePad;
@@ -84,26 +87,31 @@ private:
         MovieFileOutput::RecordingDelegate delegate;
         GstPtr<GstElement> bin;
         std::vector<Link> links;
+        std::shared_ptr<CaptureTimeline> timeline;
         bool hasAudio = false;
         bool closed = false; // cut off the tees
         bool finished = false;
+        std::optional<QString> error; // why the take ended early; reported with the file
         std::atomic<qint64> videoFrames = 0;
+        std::atomic<qint64> writtenBuffers = 0; // reaching the file sink: progress of the finish
     };
 
     void applyConfiguration();
     void ensurePipeline();
     void applyVideo(const std::shared_ptr<CaptureDeviceInput> &input, SessionPreset preset);
     void applyAudio(const std::shared_ptr<CaptureDeviceInput> &input);
-    std::unique_ptr<Branch> buildVideoBranch(const std::shared_ptr<CaptureDeviceInput> &input, GstCapsPtr caps);
+    std::unique_ptr<Branch> buildVideoBranch(const std::shared_ptr<CaptureDeviceInput> &input, CaptureMode mode);
     std::unique_ptr<Branch> buildAudioBranch(const std::shared_ptr<CaptureDeviceInput> &input);
     bool startBranch(Branch &branch);
     void dropBranch(std::unique_ptr<Branch> &branch);
-    GstCapsPtr videoCapsFor(const CaptureDevice &device, SessionPreset preset) const;
 
+    bool buildRecordingBin(Recording &recording, GstElement **videoEntry, GstElement **audioEntry);
     // By value: callers pass m_recording, which this resets.
     void endRecording(std::shared_ptr<Recording> recording, bool afterFirstFrame = false);
     void closeWhenFramed(const std::weak_ptr<Recording> &recording, int waitsLeft);
     void closeBranch(const std::shared_ptr<Recording> &recording);
+    void watchFinish(const std::weak_ptr<Recording> &recording, qint64 lastWritten, int quietChecks);
+    void endRecordingFedBy(const Branch &branch, const QString &reason);
     void finishRecording(const std::shared_ptr<Recording> &recording, std::optional<QString> error);
     void reportFailedStart(const QString &path, MovieFileOutput::RecordingDelegate delegate, const QString &error);
 

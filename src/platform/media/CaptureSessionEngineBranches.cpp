@@ -1,5 +1,6 @@
 #include "platform/media/CaptureDeviceBackend.h"
 #include "platform/media/CaptureSessionEngine.h"
+#include "platform/media/GstChain.h"
 #include "platform/media/PreviewSink.h"
 
 #include "platform/Log.h"
@@ -14,66 +15,16 @@ namespace {
 constexpr int previewMaxWidth = 960;
 constexpr int microphoneRate = 48000;
 
-GstElement *makeElement(const char *factory, const char *name = nullptr)
+// A reference to an element the bin took; none when it did not.
+GstPtr<GstElement> ownedBy(GstBin *bin, GstElement *element)
 {
-    GstElement *element = gst_element_factory_make(factory, name);
-    if (!element) {
-        Log::line(QStringLiteral("❌ 缺少 GStreamer 组件: ") + QString::fromUtf8(factory));
+    if (!element || GST_OBJECT_PARENT(element) != GST_OBJECT(bin)) {
+        return {};
     }
-    return element;
-}
-
-// Adds the elements to the pipeline and links them in order; on failure the
-// branch owns whatever was added so dropping it cleans up.
-bool addChain(GstElement *pipeline, std::vector<GstPtr<GstElement>> &owned, std::initializer_list<GstElement *> chain)
-{
-    GstElement *previous = nullptr;
-    bool linked = true;
-    for (GstElement *element : chain) {
-        if (!element) {
-            linked = false;
-            continue;
-        }
-        GstPtr<GstElement> held(element);
-        gst_bin_add(GST_BIN(pipeline), element);
-        owned.push_back(held);
-        if (previous && linked && !gst_element_link(previous, element)) {
-            linked = false;
-        }
-        previous = element;
-    }
-    return linked;
+    return GstPtr<GstElement>::ref(element);
 }
 
 } // namespace
-
-GstCapsPtr CaptureSessionEngine::videoCapsFor(const CaptureDevice &device, SessionPreset preset) const
-{
-    QSize size = SessionPresets::frameSize(preset);
-    const bool knowsCaps = device.backend() && device.backend()->caps;
-    if (size.isEmpty() || (knowsCaps && !device.supportsFrameSize(size))) {
-        // `high`, or a size the camera cannot give: the best of the usual sizes it
-        // offers, never above the one asked for.
-        const QSize asked = size.isEmpty() ? QSize(1280, 720) : size;
-        size = {};
-        for (QSize candidate : {QSize(3840, 2160), QSize(1920, 1080), QSize(1280, 720), QSize(640, 480)}) {
-            if (candidate.height() <= asked.height() && (!knowsCaps || device.supportsFrameSize(candidate))) {
-                size = candidate;
-                break;
-            }
-        }
-    }
-    if (size.isEmpty()) {
-        return GstCapsPtr(gst_caps_from_string("video/x-raw"));
-    }
-    // Always ask for the size: left free, PipeWire's cameras fall back to 320x240.
-    const QByteArray caps
-        = QStringLiteral("video/x-raw,width=%1,height=%2,framerate=30/1; video/x-raw,width=%1,height=%2")
-              .arg(size.width())
-              .arg(size.height())
-              .toUtf8();
-    return GstCapsPtr(gst_caps_from_string(caps.constData()));
-}
 
 void CaptureSessionEngine::applyVideo(const std::shared_ptr<CaptureDeviceInput> &input, SessionPreset preset)
 {
@@ -86,10 +37,10 @@ void CaptureSessionEngine::applyVideo(const std::shared_ptr<CaptureDeviceInput> 
         }
         return;
     }
-    GstCapsPtr caps = videoCapsFor(input->device(), preset);
+    const CaptureMode mode = CaptureDeviceFormats::modeForPreset(input->device().backend()->caps.get(), preset);
     if (m_video && m_video->deviceID == input->device().uniqueID() && !m_video->failed) {
         m_video->input = input;
-        if (gst_caps_is_equal(m_video->requestedCaps.get(), caps.get())) {
+        if (m_video->mode.size == mode.size && m_video->mode.encoding == mode.encoding) {
             return;
         }
         // A new size mid-recording would break the file; it applies once the
@@ -101,16 +52,17 @@ void CaptureSessionEngine::applyVideo(const std::shared_ptr<CaptureDeviceInput> 
         endRecording(m_recording);
     }
     dropBranch(m_video);
-    m_video = buildVideoBranch(input, std::move(caps));
+    m_video = buildVideoBranch(input, mode);
 }
 
 std::unique_ptr<CaptureSessionEngine::Branch> CaptureSessionEngine::buildVideoBranch(
-    const std::shared_ptr<CaptureDeviceInput> &input, GstCapsPtr caps)
+    const std::shared_ptr<CaptureDeviceInput> &input, CaptureMode mode)
 {
     auto branch = std::make_unique<Branch>();
     branch->input = input;
     branch->deviceID = input->device().uniqueID();
-    branch->requestedCaps = caps;
+    branch->mode = mode;
+    branch->requestedCaps = CaptureDeviceFormats::sourceCaps(mode);
 
     QString error;
     GstElement *source = input->device().backend()->createSource(&error);
@@ -119,23 +71,31 @@ std::unique_ptr<CaptureSessionEngine::Branch> CaptureSessionEngine::buildVideoBr
         branch->failed = true;
         return branch;
     }
-    GstElement *filter = makeElement("capsfilter");
+    GstElement *filter = GstChain::make("capsfilter");
     if (filter) {
-        g_object_set(filter, "caps", caps.get(), nullptr);
+        g_object_set(filter, "caps", branch->requestedCaps.get(), nullptr);
     }
-    GstElement *tee = makeElement("tee", "video-tee");
+    // JPEG cameras: decoded once here, for the preview and the recording alike.
+    GstElement *decoder = nullptr;
+    if (mode.encoding == CaptureEncoding::jpeg) {
+        decoder = GstChain::make(CaptureDeviceFormats::jpegDecoderFactory().toUtf8().constData());
+        if (decoder && g_object_class_find_property(G_OBJECT_GET_CLASS(decoder), "max-errors")) {
+            // A webcam sends a broken picture now and then; skip it, keep the camera.
+            g_object_set(decoder, "max-errors", -1, nullptr);
+        }
+    }
+    GstElement *tee = GstChain::make("tee", "video-tee");
     if (tee) {
         g_object_set(tee, "allow-not-linked", TRUE, nullptr);
-        branch->tee = GstPtr<GstElement>::ref(tee);
     }
-    GstElement *queue = makeElement("queue");
+    GstElement *queue = GstChain::make("queue");
     if (queue) {
         g_object_set(queue, "max-size-buffers", 2, "max-size-bytes", 0, "max-size-time", guint64(0), nullptr);
         gst_util_set_object_arg(G_OBJECT(queue), "leaky", "downstream");
     }
-    GstElement *convert = makeElement("videoconvert");
-    GstElement *scale = makeElement("videoscale");
-    GstElement *previewFilter = makeElement("capsfilter");
+    GstElement *convert = GstChain::make("videoconvert");
+    GstElement *scale = GstChain::make("videoscale");
+    GstElement *previewFilter = GstChain::make("capsfilter");
     if (previewFilter) {
         const QByteArray previewCaps = QStringLiteral("video/x-raw,format=BGRx,width=[1,%1],pixel-aspect-ratio=1/1")
                                            .arg(previewMaxWidth)
@@ -143,7 +103,7 @@ std::unique_ptr<CaptureSessionEngine::Branch> CaptureSessionEngine::buildVideoBr
         GstCapsPtr previewCapsPtr(gst_caps_from_string(previewCaps.constData()));
         g_object_set(previewFilter, "caps", previewCapsPtr.get(), nullptr);
     }
-    GstElement *sink = makeElement("appsink", "preview-sink");
+    GstElement *sink = GstChain::make("appsink", "preview-sink");
     if (sink) {
         // The preview shows the newest frame; it never holds the camera back.
         g_object_set(
@@ -153,9 +113,15 @@ std::unique_ptr<CaptureSessionEngine::Branch> CaptureSessionEngine::buildVideoBr
             = [](GstAppSink *appsink, gpointer engine) { return onPreviewSample(GST_ELEMENT(appsink), engine); };
         gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
     }
-    const bool linked = addChain(m_pipeline.get(), branch->elements, {source, filter, tee})
-        && addChain(m_pipeline.get(), branch->elements, {queue, convert, scale, previewFilter, sink})
-        && gst_element_link(tee, queue);
+    // Both chains go into the pipeline whatever happens, so dropping the branch frees them.
+    GstBin *pipeline = GST_BIN(m_pipeline.get());
+    const bool decodable = mode.encoding == CaptureEncoding::raw || decoder;
+    const bool camera = decoder ? GstChain::addAndLink(pipeline, {source, filter, decoder, tee}, &branch->elements)
+                                : GstChain::addAndLink(pipeline, {source, filter, tee}, &branch->elements);
+    const bool preview
+        = GstChain::addAndLink(pipeline, {queue, convert, scale, previewFilter, sink}, &branch->elements);
+    const bool linked = decodable && camera && preview && gst_element_link(tee, queue);
+    branch->tee = ownedBy(pipeline, tee);
     if (!linked || !startBranch(*branch)) {
         Log::line(QStringLiteral("❌ 摄像头无法启动: ") + input->device().localizedName());
         branch->failed = true;
@@ -195,20 +161,21 @@ std::unique_ptr<CaptureSessionEngine::Branch> CaptureSessionEngine::buildAudioBr
         branch->failed = true;
         return branch;
     }
-    GstElement *convert = makeElement("audioconvert");
-    GstElement *resample = makeElement("audioresample");
-    GstElement *filter = makeElement("capsfilter");
+    GstElement *convert = GstChain::make("audioconvert");
+    GstElement *resample = GstChain::make("audioresample");
+    GstElement *filter = GstChain::make("capsfilter");
     if (filter) {
         const QByteArray caps = QStringLiteral("audio/x-raw,rate=%1,channels=[1,2]").arg(microphoneRate).toUtf8();
         GstCapsPtr capsPtr(gst_caps_from_string(caps.constData()));
         g_object_set(filter, "caps", capsPtr.get(), nullptr);
     }
-    GstElement *tee = makeElement("tee", "audio-tee");
+    GstElement *tee = GstChain::make("tee", "audio-tee");
     if (tee) {
         g_object_set(tee, "allow-not-linked", TRUE, nullptr);
-        branch->tee = GstPtr<GstElement>::ref(tee);
     }
-    const bool linked = addChain(m_pipeline.get(), branch->elements, {source, convert, resample, filter, tee});
+    const bool linked
+        = GstChain::addAndLink(GST_BIN(m_pipeline.get()), {source, convert, resample, filter, tee}, &branch->elements);
+    branch->tee = ownedBy(GST_BIN(m_pipeline.get()), tee);
     if (!linked || !startBranch(*branch)) {
         Log::line(QStringLiteral("❌ 麦克风无法启动: ") + input->device().localizedName());
         branch->failed = true;

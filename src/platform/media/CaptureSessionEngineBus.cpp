@@ -1,4 +1,6 @@
 #include "platform/media/CaptureSessionEngine.h"
+#include "platform/media/GstErrorText.h"
+#include "platform/media/MediaAssetHandles.h"
 
 #include "platform/Log.h"
 
@@ -18,13 +20,12 @@ GstBusSyncReply CaptureSessionEngine::onBusMessage(GstBus *, GstMessage *message
     auto *engine = static_cast<CaptureSessionEngine *>(data);
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR:
-    case GST_MESSAGE_LATENCY:
-        gst_message_ref(message);
-        engine->m_service->post([engine, message] {
-            engine->handleBusMessage(message);
-            gst_message_unref(message);
-        });
+    case GST_MESSAGE_LATENCY: {
+        // Shared, so a task dropped when the service thread stops still lets go.
+        std::shared_ptr<GstMessage> held(gst_message_ref(message), media::GstMessageUnref());
+        engine->m_service->post([engine, held] { engine->handleBusMessage(held.get()); });
         break;
+    }
     default:
         break;
     }
@@ -40,10 +41,7 @@ void CaptureSessionEngine::handleBusMessage(GstMessage *message)
         }
         return;
     }
-    GError *error = nullptr;
-    gst_message_parse_error(message, &error, nullptr);
-    const QString text = QString::fromUtf8(error ? error->message : "unknown");
-    g_clear_error(&error);
+    const QString text = GstErrorText::of(message);
 
     std::shared_ptr<Recording> failedRecording;
     {
@@ -65,8 +63,11 @@ void CaptureSessionEngine::handleBusMessage(GstMessage *message)
                 for (const auto &element : branch->elements) {
                     if (isInside(GST_MESSAGE_SRC(message), element.get())) {
                         if (!branch->failed.exchange(true)) {
-                            Log::line(QStringLiteral("❌ 采集设备出错: ") + branch->input->device().localizedName()
-                                + QStringLiteral(": ") + text);
+                            const QString reason = QStringLiteral("采集设备出错: ")
+                                + branch->input->device().localizedName() + QStringLiteral(": ") + text;
+                            Log::line(QStringLiteral("❌ ") + reason);
+                            // A camera unplugged mid-take ends the take; what was written stays.
+                            endRecordingFedBy(*branch, reason);
                         }
                         return;
                     }

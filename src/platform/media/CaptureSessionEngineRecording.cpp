@@ -1,4 +1,6 @@
 #include "platform/media/CaptureSessionEngine.h"
+#include "platform/media/CaptureTimeline.h"
+#include "platform/media/GstChain.h"
 
 #include "platform/Log.h"
 
@@ -7,39 +9,129 @@
 
 namespace {
 
-constexpr auto finishTimeout = std::chrono::seconds(5);
-constexpr int firstFrameWaits = 50; // of 20 ms
 constexpr guint fragmentDurationMs = 500;
-
-GstElement *add(GstElement *bin, const char *factory)
-{
-    GstElement *element = gst_element_factory_make(factory, nullptr);
-    if (element) {
-        gst_bin_add(GST_BIN(bin), element);
-    }
-    return element;
-}
+constexpr guint64 queueSeconds = 3;
+const QSize defaultVideoSize(1280, 720);
 
 // Roughly 4 bits per pixel per second: 8 Mbit/s at 1080p30.
 guint bitrateKbpsFor(QSize size)
 {
-    const qint64 pixels = size.isEmpty() ? 1280 * 720 : qint64(size.width()) * size.height();
+    const qint64 pixels = qint64(size.width()) * size.height();
     return guint(std::max<qint64>(1000, pixels * 4 / 1000));
 }
 
-bool linkAll(std::initializer_list<GstElement *> chain)
+const char *aacEncoderFactory()
 {
-    GstElement *previous = nullptr;
-    for (GstElement *element : chain) {
-        if (!element || (previous && !gst_element_link(previous, element))) {
-            return false;
-        }
-        previous = element;
+    GstPtr<GstElementFactory> libav(gst_element_factory_find("avenc_aac"));
+    return libav ? "avenc_aac" : "voaacenc";
+}
+
+GstElement *makeQueue()
+{
+    GstElement *queue = GstChain::make("queue");
+    if (queue) {
+        // The encoders may fall a little behind while the preview keeps going.
+        g_object_set(
+            queue, "max-size-buffers", 0, "max-size-bytes", 0, "max-size-time", queueSeconds * GST_SECOND, nullptr);
     }
-    return true;
+    return queue;
+}
+
+GstPtr<GstPad> padOf(GstElement *element, const char *name)
+{
+    return GstPtr<GstPad>(gst_element_get_static_pad(element, name));
 }
 
 } // namespace
+
+bool CaptureSessionEngine::buildRecordingBin(Recording &recording, GstElement **videoEntry, GstElement **audioEntry)
+{
+    GstBin *bin = GST_BIN(recording.bin.get());
+    GstElement *videoQueue = makeQueue();
+    GstElement *convert = GstChain::make("videoconvert");
+    GstElement *format = GstChain::make("capsfilter");
+    GstElement *encoder = GstChain::make("x264enc");
+    GstElement *parser = GstChain::make("h264parse");
+    GstElement *muxer = GstChain::make("mp4mux");
+    GstElement *sink = GstChain::make("filesink");
+    if (format) {
+        // 4:2:0, or x264 keeps the camera's 4:4:4 and many players refuse the file.
+        GstCapsPtr i420(gst_caps_from_string("video/x-raw,format=I420"));
+        g_object_set(format, "caps", i420.get(), nullptr);
+    }
+    if (encoder) {
+        gst_util_set_object_arg(G_OBJECT(encoder), "tune", "zerolatency");
+        // ultrafast holds 1080p30 live on two cores next to the preview.
+        gst_util_set_object_arg(G_OBJECT(encoder), "speed-preset", "ultrafast");
+        // The size the camera was asked for: its caps may not be negotiated yet
+        // when a take starts right after a resolution change.
+        const QSize size = m_video->mode.size.isEmpty() ? activeVideoSize() : m_video->mode.size;
+        g_object_set(
+            encoder, "bitrate", bitrateKbpsFor(size.isEmpty() ? defaultVideoSize : size), "key-int-max", 60, nullptr);
+    }
+    if (muxer) {
+        // Half-second fragments keep the file playable up to about the last
+        // second if the program dies.
+        g_object_set(muxer, "fragment-duration", fragmentDurationMs, nullptr);
+    }
+    if (sink) {
+        g_object_set(sink, "location", recording.path.toUtf8().constData(), "async", FALSE, "sync", FALSE, nullptr);
+        // Each fragment goes to the file at once instead of waiting in a 64 KiB
+        // buffer that a killed process would take with it.
+        gst_util_set_object_arg(G_OBJECT(sink), "buffer-mode", "unbuffered");
+    }
+    bool built = GstChain::addAndLink(bin, {videoQueue, convert, format, encoder, parser, muxer, sink});
+    *videoEntry = videoQueue;
+
+    if (recording.hasAudio) {
+        GstElement *audioQueue = makeQueue();
+        GstElement *audioConvert = GstChain::make("audioconvert");
+        GstElement *audioResample = GstChain::make("audioresample");
+        GstElement *audioEncoder = GstChain::make(aacEncoderFactory());
+        if (audioEncoder) {
+            g_object_set(audioEncoder, "bitrate", 128000, nullptr);
+        }
+        built = GstChain::addAndLink(bin, {audioQueue, audioConvert, audioResample, audioEncoder}) && built && muxer
+            && gst_element_link(audioEncoder, muxer);
+        *audioEntry = audioQueue;
+        if (built) {
+            recording.timeline->attachAudio(padOf(audioQueue, "src").get(), padOf(audioConvert, "sink").get());
+        }
+    }
+    if (!built) {
+        return false;
+    }
+    recording.timeline->attachVideo(padOf(videoQueue, "sink").get());
+
+    gst_pad_add_probe(
+        padOf(parser, "src").get(), GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad *, GstPadProbeInfo *, gpointer data) {
+            ++static_cast<Recording *>(data)->videoFrames;
+            return GST_PAD_PROBE_OK;
+        },
+        &recording, nullptr);
+    // The file is complete when the end of stream reaches the sink; until then
+    // every buffer that reaches it shows the finish is still moving.
+    gst_pad_add_probe(
+        padOf(sink, "sink").get(), GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+        [](GstPad *, GstPadProbeInfo *info, gpointer data) {
+            auto *weak = static_cast<std::weak_ptr<Recording> *>(data);
+            auto recording = weak->lock();
+            if (!recording) {
+                return GST_PAD_PROBE_OK;
+            }
+            if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) {
+                ++recording->writtenBuffers;
+            } else if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS) {
+                CaptureSessionEngine *engine = recording->engine;
+                engine->m_service->post([engine, recording] { engine->finishRecording(recording, recording->error); });
+            }
+            return GST_PAD_PROBE_OK;
+        },
+        new std::weak_ptr<Recording>(recording.shared_from_this()),
+        [](gpointer data) { delete static_cast<std::weak_ptr<Recording> *>(data); });
+    return true;
+}
 
 void CaptureSessionEngine::startRecording(
     MovieFileOutput *output, const QString &path, MovieFileOutput::RecordingDelegate delegate)
@@ -51,7 +143,7 @@ void CaptureSessionEngine::startRecording(
     {
         std::lock_guard configLock(m_configMutex);
         if (!m_outputs.contains(output)) {
-            reportFailedStart(path, std::move(delegate), QStringLiteral("录制输出不在采集会话中"));
+            reportFailedStart(path, std::move(delegate), MovieFileOutput::notInSessionError());
             return;
         }
     }
@@ -80,103 +172,34 @@ void CaptureSessionEngine::startRecording(
     recording->path = path;
     recording->delegate = std::move(delegate);
     recording->hasAudio = m_audio && !m_audio->failed && output->m_audioConnection.isEnabled();
+    recording->timeline = CaptureTimeline::create();
+    recording->bin = GstPtr<GstElement>(gst_bin_new("recording"));
 
-    GstElement *bin = gst_bin_new("recording");
-    recording->bin = GstPtr<GstElement>(bin);
-
-    GstElement *videoQueue = add(bin, "queue");
-    GstElement *convert = add(bin, "videoconvert");
-    GstElement *format = add(bin, "capsfilter");
-    GstElement *encoder = add(bin, "x264enc");
-    GstElement *parser = add(bin, "h264parse");
-    GstElement *muxer = add(bin, "mp4mux");
-    GstElement *sink = add(bin, "filesink");
-    bool built = videoQueue && convert && format && encoder && parser && muxer && sink;
-    if (built) {
-        // The encoder may fall a little behind while the preview keeps going.
-        g_object_set(
-            videoQueue, "max-size-buffers", 0, "max-size-bytes", 0, "max-size-time", guint64(3 * GST_SECOND), nullptr);
-        // 4:2:0, or x264 keeps the camera's 4:4:4 and many players refuse the file.
-        GstCapsPtr i420(gst_caps_from_string("video/x-raw,format=I420"));
-        g_object_set(format, "caps", i420.get(), nullptr);
-        gst_util_set_object_arg(G_OBJECT(encoder), "tune", "zerolatency");
-        // ultrafast holds 1080p30 live on two cores next to the preview.
-        gst_util_set_object_arg(G_OBJECT(encoder), "speed-preset", "ultrafast");
-        g_object_set(encoder, "bitrate", bitrateKbpsFor(activeVideoSize()), "key-int-max", 60, nullptr);
-        // Half-second fragments keep the file playable up to about the last second
-        // if the program dies.
-        g_object_set(muxer, "fragment-duration", fragmentDurationMs, nullptr);
-        g_object_set(sink, "location", path.toUtf8().constData(), "async", FALSE, "sync", FALSE, nullptr);
-        // Each fragment goes to the file at once instead of waiting in a 64 KiB
-        // buffer that a killed process would take with it.
-        gst_util_set_object_arg(G_OBJECT(sink), "buffer-mode", "unbuffered");
-        built = linkAll({videoQueue, convert, format, encoder, parser, muxer, sink});
-    }
-    GstElement *audioQueue = nullptr;
-    if (built && recording->hasAudio) {
-        audioQueue = add(bin, "queue");
-        GstElement *audioConvert = add(bin, "audioconvert");
-        GstElement *audioResample = add(bin, "audioresample");
-        GstElement *audioEncoder = add(bin, "avenc_aac");
-        if (!audioEncoder) {
-            audioEncoder = add(bin, "voaacenc");
-        }
-        if (audioEncoder) {
-            g_object_set(audioEncoder, "bitrate", 128000, nullptr);
-        }
-        if (audioQueue) {
-            g_object_set(audioQueue, "max-size-buffers", 0, "max-size-bytes", 0, "max-size-time",
-                guint64(3 * GST_SECOND), nullptr);
-        }
-        built = linkAll({audioQueue, audioConvert, audioResample, audioEncoder, muxer});
-    }
-    if (!built) {
+    GstElement *videoEntry = nullptr;
+    GstElement *audioEntry = nullptr;
+    if (!buildRecordingBin(*recording, &videoEntry, &audioEntry)) {
         QFile::remove(path); // the empty file of the write test
         reportFailedStart(path, recording->delegate, QStringLiteral("无法组建录制管线（缺少编码组件？）"));
         return;
     }
-
-    GstPtr<GstPad> parserSource(gst_element_get_static_pad(parser, "src"));
-    gst_pad_add_probe(
-        parserSource.get(), GST_PAD_PROBE_TYPE_BUFFER,
-        [](GstPad *, GstPadProbeInfo *, gpointer data) {
-            ++static_cast<Recording *>(data)->videoFrames;
-            return GST_PAD_PROBE_OK;
-        },
-        recording.get(), nullptr);
-    GstPtr<GstPad> sinkPad(gst_element_get_static_pad(sink, "sink"));
-    gst_pad_add_probe(
-        sinkPad.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
-        [](GstPad *, GstPadProbeInfo *info, gpointer data) {
-            if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS) {
-                auto *weak = static_cast<std::weak_ptr<Recording> *>(data);
-                if (auto recording = weak->lock()) {
-                    CaptureSessionEngine *engine = recording->engine;
-                    engine->m_service->post([engine, recording] { engine->finishRecording(recording, std::nullopt); });
-                }
-            }
-            return GST_PAD_PROBE_OK;
-        },
-        new std::weak_ptr<Recording>(recording),
-        [](gpointer data) { delete static_cast<std::weak_ptr<Recording> *>(data); });
-
     struct Wanted {
         GstElement *innerSink;
         Branch *branch;
         const char *name;
     };
-    std::vector<Wanted> wanted = {{videoQueue, m_video.get(), "video"}};
+    std::vector<Wanted> wanted = {{videoEntry, m_video.get(), "video"}};
     if (recording->hasAudio) {
-        wanted.push_back({audioQueue, m_audio.get(), "audio"});
+        wanted.push_back({audioEntry, m_audio.get(), "audio"});
     }
     for (const Wanted &want : wanted) {
-        GstPtr<GstPad> target(gst_element_get_static_pad(want.innerSink, "sink"));
+        GstPtr<GstPad> target = padOf(want.innerSink, "sink");
         GstPad *ghost = gst_ghost_pad_new(want.name, target.get());
         gst_pad_set_active(ghost, TRUE);
-        gst_element_add_pad(bin, ghost);
+        gst_element_add_pad(recording->bin.get(), ghost);
         recording->links.push_back({want.branch->tee, {}, GstPtr<GstPad>::ref(ghost)});
     }
 
+    GstElement *bin = recording->bin.get();
     gst_bin_add(GST_BIN(m_pipeline.get()), bin);
     if (!gst_element_sync_state_with_parent(bin)) {
         gst_element_set_state(bin, GST_STATE_NULL);
@@ -185,29 +208,14 @@ void CaptureSessionEngine::startRecording(
         reportFailedStart(path, recording->delegate, QStringLiteral("无法启动录制: ") + path);
         return;
     }
-
-    // The file starts at 0: shift the branch by the running time of now, the
-    // same for sound and picture so they stay in sync.
-    GstPtr<GstClock> clock(gst_element_get_clock(m_pipeline.get()));
-    const GstClockTime now = clock ? gst_clock_get_time(clock.get()) : 0;
-    const GstClockTime base = gst_element_get_base_time(m_pipeline.get());
-    const gint64 offset = now > base ? -gint64(now - base) : 0;
+    // No offsets here: the timeline starts the take at its first picture.
     for (auto &link : recording->links) {
         link.teePad = GstPtr<GstPad>(gst_element_request_pad_simple(link.tee.get(), "src_%u"));
-        gst_pad_set_offset(link.teePad.get(), offset);
         if (gst_pad_link(link.teePad.get(), link.sinkPad.get()) != GST_PAD_LINK_OK) {
             Log::line(QStringLiteral("❌ 无法连接录制分支: ") + QString::fromUtf8(GST_PAD_NAME(link.sinkPad.get())));
         }
     }
     m_recording = recording;
-}
-
-void CaptureSessionEngine::stopRecording(MovieFileOutput *output)
-{
-    std::lock_guard lock(m_pipelineMutex);
-    if (m_recording && m_recording->output == output) {
-        endRecording(m_recording, true);
-    }
 }
 
 bool CaptureSessionEngine::isRecording(const MovieFileOutput *output) const
@@ -224,95 +232,6 @@ bool CaptureSessionEngine::hasAudioConnection(const MovieFileOutput *output) con
     }
     return std::any_of(m_inputs.begin(), m_inputs.end(),
         [](const auto &input) { return input->device().hasMediaType(MediaType::audio); });
-}
-
-void CaptureSessionEngine::endRecording(std::shared_ptr<Recording> recording, bool afterFirstFrame)
-{
-    if (m_recording == recording) {
-        m_recording.reset();
-    }
-    m_finishing.push_back(recording);
-    std::weak_ptr<Recording> weak = recording;
-    m_service->postAfter(finishTimeout, [this, weak] {
-        if (auto late = weak.lock()) {
-            finishRecording(late, QStringLiteral("录制未能按时结束，文件可能不完整"));
-        }
-    });
-    if (afterFirstFrame) {
-        closeWhenFramed(weak, firstFrameWaits);
-    } else {
-        closeBranch(recording);
-    }
-}
-
-void CaptureSessionEngine::closeWhenFramed(const std::weak_ptr<Recording> &weak, int waitsLeft)
-{
-    // A stop right after the start would leave a file without a single picture,
-    // which players and the crop step choke on: wait briefly for the first one.
-    auto recording = weak.lock();
-    if (!recording) {
-        return;
-    }
-    if (recording->videoFrames > 0 || waitsLeft <= 0) {
-        std::lock_guard lock(m_pipelineMutex);
-        closeBranch(recording);
-        return;
-    }
-    m_service->postAfter(
-        std::chrono::milliseconds(20), [this, weak, waitsLeft] { closeWhenFramed(weak, waitsLeft - 1); });
-}
-
-void CaptureSessionEngine::closeBranch(const std::shared_ptr<Recording> &recording)
-{
-    // Cut the branch off the tees and close it with EOS; the muxer writes its
-    // last fragment and the file sink's EOS hands the file over. The pads'
-    // stream locks keep a buffer from slipping in behind the EOS.
-    if (recording->closed || recording->finished) {
-        return;
-    }
-    recording->closed = true;
-    for (auto &link : recording->links) {
-        if (link.teePad) {
-            gst_pad_unlink(link.teePad.get(), link.sinkPad.get());
-            gst_element_release_request_pad(link.tee.get(), link.teePad.get());
-        }
-        gst_pad_send_event(link.sinkPad.get(), gst_event_new_eos());
-    }
-}
-
-void CaptureSessionEngine::finishRecording(const std::shared_ptr<Recording> &recording, std::optional<QString> error)
-{
-    {
-        std::lock_guard lock(m_pipelineMutex);
-        if (recording->finished) {
-            return;
-        }
-        recording->finished = true;
-        if (!recording->closed) {
-            recording->closed = true;
-            for (auto &link : recording->links) {
-                if (link.teePad) {
-                    gst_pad_unlink(link.teePad.get(), link.sinkPad.get());
-                    gst_element_release_request_pad(link.tee.get(), link.teePad.get());
-                }
-            }
-        }
-        gst_element_set_state(recording->bin.get(), GST_STATE_NULL);
-        gst_bin_remove(GST_BIN(m_pipeline.get()), recording->bin.get());
-        std::erase(m_finishing, recording);
-        if (m_recording == recording) {
-            m_recording.reset();
-        }
-        if (recording->output && recording->output->m_engine.load() == this) {
-            recording->output->m_lastRecordingVideoFrames = recording->videoFrames.load();
-            ++recording->output->m_finishedRecordings;
-        }
-    }
-    // A size change held back while the file was written applies now.
-    applyConfiguration();
-    if (recording->delegate) {
-        recording->delegate(recording->path, error);
-    }
 }
 
 void CaptureSessionEngine::reportFailedStart(

@@ -28,12 +28,17 @@ void MovieFileOutput::startRecording(const QString &outputFilePath, RecordingDel
         return;
     }
     // Not in a session: nothing can be written, and the delegate hears so once.
-    const QString error = QStringLiteral("录制输出不在采集会话中");
+    const QString error = notInSessionError();
     Log::line(QStringLiteral("❌ 无法开始录制: ") + error);
     if (delegate) {
         QThreadPool::globalInstance()->start(
             [outputFilePath, delegate = std::move(delegate), error] { delegate(outputFilePath, error); });
     }
+}
+
+QString MovieFileOutput::notInSessionError()
+{
+    return QStringLiteral("录制输出不在采集会话中");
 }
 
 void MovieFileOutput::stopRecording()

@@ -37,6 +37,9 @@ public:
     // Recordings reported finished so far (counted just before the delegate runs).
     int finishedRecordings() const { return m_finishedRecordings; }
 
+    // The error of a start while the output is in no session.
+    static QString notInSessionError();
+
 private:
     friend class CaptureSessionEngine;
     std::atomic<CaptureSessionEngine *> m_engine = nullptr;

@@ -3,8 +3,8 @@
 #include <QSize>
 #include <QString>
 
-// Capture quality of a session. `high` is the session's own default: 720p,
-// or the best the camera offers below it.
+// Capture quality of a session. `high` is the session's own default: the
+// best mode up to 1920 x 1080 at 30 fps, so a 1080p take needs no restart.
 enum class SessionPreset { high, p640x480, p1280x720, p1920x1080, p3840x2160 };
 
 namespace SessionPresets {

@@ -1,6 +1,7 @@
 #include "platform/media/SystemDeviceProvider.h"
 
 #include "platform/media/CaptureDeviceBackend.h"
+#include "platform/media/CaptureDeviceFormats.h"
 #include "platform/media/GstPtr.h"
 
 #include <QSet>
@@ -125,6 +126,10 @@ QList<CaptureDevice> SystemDeviceProvider::videoDevices()
     for (const auto &device : found) {
         if (stringProperty(device.get(), "device.api") == QLatin1String("v4l2")
             && pipewirePaths.contains(stringProperty(device.get(), "device.path"))) {
+            continue;
+        }
+        // Infrared cameras offer only grey pictures: no use for a recording.
+        if (!CaptureDeviceFormats::offersColour(GstCapsPtr(gst_device_get_caps(device.get())).get())) {
             continue;
         }
         devices.append(CaptureDevice(

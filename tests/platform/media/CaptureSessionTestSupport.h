@@ -28,7 +28,7 @@ struct RunningSession {
         session.startRunning();
     }
 
-    bool waitForPreviewFrames(qint64 frames, int timeoutMs = 8000) const
+    bool waitForPreviewFrames(qint64 frames, int timeoutMs = 20000) const
     {
         const qint64 start = session.previewFrameCount();
         QElapsedTimer timer;

@@ -37,7 +37,7 @@ public:
         return m_error;
     }
 
-    bool waitFor(int wanted, int timeoutMs = 8000) const
+    bool waitFor(int wanted, int timeoutMs = 30000) const
     {
         QElapsedTimer timer;
         timer.start();
