@@ -23,9 +23,11 @@ case "$set_name" in tests | full) ;; *) echo "unknown set: $set_name" >&2; exit 
 mkdir -p "$out"
 exec 9>"$out/.lock"
 flock 9
-[ -f "$out/manifest.tsv" ] && exit 0
-
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# Clips made by another version of these scripts are made again.
+version="$(cat "${BASH_SOURCE[0]}" "$here/voice-clip-texts.sh" | sha256sum | cut -c1-16)"
+if [ -f "$out/manifest.tsv" ] && [ "$(cat "$out/.version" 2>/dev/null)" = "$version" ]; then exit 0; fi
+rm -f "$out/manifest.tsv"
 # shellcheck source=voice-clip-texts.sh
 source "$here/voice-clip-texts.sh"
 
@@ -165,3 +167,4 @@ sox -q -R -n -r 16000 -c 1 -b 16 "$tmp/gap.wav" trim 0 3
 sox -q -R "$out/keyword/k1-c0-m1-clean.wav" "$tmp/gap.wav" "$out/keyword/k6-c0-m1-clean.wav" "$out/stop-then-start.wav"
 
 mv "$manifest" "$out/manifest.tsv"
+printf '%s\n' "$version" >"$out/.version"
