@@ -14,7 +14,7 @@ packages=(
   libgtest-dev libgmock-dev
   # UI
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 libgl-dev
-  fonts-noto-cjk adwaita-icon-theme xvfb xauth
+  fonts-noto-cjk fonts-noto-color-emoji adwaita-icon-theme xvfb xauth
   # media
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstreamer-plugins-bad1.0-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
