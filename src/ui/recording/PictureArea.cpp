@@ -44,9 +44,7 @@ void PictureArea::setTeleprompterView(QWidget *view)
     if (view == m_teleprompter) {
         return;
     }
-    if (m_teleprompter) {
-        m_teleprompter->deleteLater();
-    }
+    delete m_teleprompter;
     m_teleprompter = view;
     if (view) {
         view->setParent(this);

@@ -20,7 +20,8 @@ RecordButton::RecordButton(QWidget *parent) : QPushButton(parent)
     setFont(RecordingStyle::font(16, QFont::DemiBold));
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    setFocusPolicy(Qt::StrongFocus);
+    // Keyboard focus only: a mouse click leaves no focus ring on the pill.
+    setFocusPolicy(Qt::TabFocus);
     setRecording(false);
 }
 

@@ -26,10 +26,7 @@ void RecordingControlPanel::setTeleprompterControls(QWidget *row)
     if (row == m_teleprompterControls) {
         return;
     }
-    if (m_teleprompterControls) {
-        m_rows->removeWidget(m_teleprompterControls);
-        m_teleprompterControls->deleteLater();
-    }
+    delete m_teleprompterControls;
     m_teleprompterControls = row;
     if (row) {
         m_rows->insertWidget(1, row);

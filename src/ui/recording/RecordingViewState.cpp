@@ -1,8 +1,7 @@
 #include "ui/recording/RecordingViewState.h"
 
 namespace {
-template<typename T, typename Signal>
-void assign(RecordingViewState *state, T &field, const T &value, Signal changed)
+template <typename T, typename Signal> void assign(RecordingViewState *state, T &field, const T &value, Signal changed)
 {
     if (field == value) {
         return;

@@ -10,7 +10,7 @@
 #include <algorithm>
 
 namespace {
-constexpr int segmentPadding = 8;
+constexpr int segmentPadding = 4; // each side
 constexpr int segmentHeight = 24;
 } // namespace
 
@@ -99,7 +99,7 @@ void SegmentedControl::applyStyle()
                          "QToolButton:checked { background: %4; color: %5; }")
               .arg(border, pal.color(QPalette::Button).name(), pal.color(QPalette::ButtonText).name(),
                   pal.color(QPalette::Highlight).name(), pal.color(QPalette::HighlightedText).name())
-              .arg(segmentPadding / 2);
+              .arg(segmentPadding);
     // Set only when it changes: setting a style sheet re-polishes every child.
     if (styleSheet() != style) {
         setStyleSheet(style);
