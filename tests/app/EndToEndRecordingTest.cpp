@@ -32,6 +32,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+
 namespace {
 
 bool insideVirtualDevices()
@@ -91,6 +93,16 @@ TEST(EndToEnd, RecordWithTheButtonThenByVoice)
     QTemporaryDir saveFolder;
     LogCapture log;
     QProcess player;
+    // On a failure, what the application said on the way there.
+    struct DumpOnFailure {
+        const LogCapture &log;
+        ~DumpOnFailure()
+        {
+            if (testing::Test::HasFailure()) {
+                std::fprintf(stderr, "application log:\n%s\n", qPrintable(log.lines().join(QLatin1Char('\n'))));
+            }
+        }
+    } dump{log};
     DatabaseManager &library = DatabaseManager::shared();
     const qsizetype rowsBefore = library.videos().size();
 
@@ -153,7 +165,7 @@ TEST(EndToEnd, RecordWithTheButtonThenByVoice)
     EXPECT_GT(AudioLevel::peak(buttonFile), 0.05) << "the sentence said during the recording";
 
     const MediaProbe byVoice = MediaProbe::read(voiceFile);
-    ASSERT_TRUE(byVoice.readable) << voiceFile.toStdString();
+    ASSERT_TRUE(byVoice.readable) << voiceFile.toStdString() << " (" << QFileInfo(voiceFile).size() << " bytes)";
     EXPECT_GT(QFileInfo(voiceFile).size(), 50 * 1024);
     ASSERT_GT(byVoice.height, 0);
     EXPECT_NEAR(double(byVoice.width) / byVoice.height, 9.0 / 16, 0.01) << "cropped to 9:16";

@@ -87,6 +87,18 @@ bool CaptureSessionEngine::buildPreviewChain(Branch &branch, GstElement *tee)
             = [](GstAppSink *appsink, gpointer engine) { return onPreviewSample(GST_ELEMENT(appsink), engine); };
         gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
     }
+    if (queue) {
+        // A new preview size is the scaler's business alone: asked of the
+        // camera, a renegotiation can stall it (PipeWire's source does).
+        GstPtr<GstPad> queueInput(gst_element_get_static_pad(queue, "sink"));
+        gst_pad_add_probe(
+            queueInput.get(), GST_PAD_PROBE_TYPE_EVENT_UPSTREAM,
+            [](GstPad *, GstPadProbeInfo *info, gpointer) {
+                return GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_RECONFIGURE ? GST_PAD_PROBE_DROP
+                                                                                               : GST_PAD_PROBE_OK;
+            },
+            nullptr, nullptr);
+    }
     if (scale) {
         GstPtr<GstPad> scaleInput(gst_element_get_static_pad(scale, "sink"));
         gst_pad_add_probe(

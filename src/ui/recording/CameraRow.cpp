@@ -44,7 +44,10 @@ CameraRow::CameraRow(CameraManager *cameraManager, RecordingViewState *state, QW
       m_saveFolder(new ElidedLabel(Qt::ElideMiddle, this)),
       m_changeFolder(new QPushButton(QStringLiteral("更改"), this))
 {
-    m_cameraMenu->setMenu(new QMenu(m_cameraMenu));
+    auto *menu = new QMenu(m_cameraMenu);
+    // A popup is a window of its own and takes no font from the row.
+    menu->setFont(RecordingStyle::font(13));
+    m_cameraMenu->setMenu(menu);
     m_cameraMenu->setAccessibleDescription(QStringLiteral("选择摄像头"));
     m_saveFolder->setMaximumTextWidth(saveFolderMaxWidth);
     m_changeFolder->setAccessibleName(QStringLiteral("更改"));

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QImage>
 
 using namespace RecordingScreen;
@@ -120,9 +121,24 @@ TEST(CameraPreviewView, VirtualCameraFramesAreShown)
     CameraPreviewView view(&manager);
     view.resize(480, 270);
     view.show();
-    ASSERT_TRUE(MainLoop::waitUntil([&] { return manager.selectedDevice().has_value(); }, 15000));
+    // The window keeps changing size while the camera starts up: a new
+    // preview size must never stall the camera.
+    QElapsedTimer startup;
+    startup.start();
+    for (int step = 0; startup.elapsed() < 2000; ++step) {
+        view.resize(400 + step % 80, 270);
+        MainLoop::spin(5);
+    }
+    view.resize(480, 270);
+    ASSERT_TRUE(manager.selectedDevice().has_value());
     ASSERT_TRUE(waitForFrames(view, 5)) << "frames from the virtual camera";
     ASSERT_TRUE(waitForFrameSize(view, QSize(480, 270)));
     ASSERT_TRUE(waitForFrames(view, 2));
     EXPECT_GE(litSamples(view.grab().toImage()), 25) << "the test pattern, not black";
+
+    // A new size while the camera streams: only the scaler renegotiates, the
+    // camera keeps delivering.
+    view.resize(320, 320);
+    ASSERT_TRUE(waitForFrameSize(view, QSize(569, 320)));
+    ASSERT_TRUE(waitForFrames(view, 10)) << "frames keep coming after the resize";
 }
