@@ -32,8 +32,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cstdio>
-
 namespace {
 
 bool insideVirtualDevices()
@@ -93,16 +91,6 @@ TEST(EndToEnd, RecordWithTheButtonThenByVoice)
     QTemporaryDir saveFolder;
     LogCapture log;
     QProcess player;
-    // On a failure, what the application said on the way there.
-    struct DumpOnFailure {
-        const LogCapture &log;
-        ~DumpOnFailure()
-        {
-            if (testing::Test::HasFailure()) {
-                std::fprintf(stderr, "application log:\n%s\n", qPrintable(log.lines().join(QLatin1Char('\n'))));
-            }
-        }
-    } dump{log};
     DatabaseManager &library = DatabaseManager::shared();
     const qsizetype rowsBefore = library.videos().size();
 
