@@ -15,6 +15,8 @@ packages=(
   # UI
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 libgl-dev
   fonts-noto-cjk fonts-noto-color-emoji adwaita-icon-theme xvfb xauth
+  # teleprompter typefaces: CJK sans weights (medium), kai, Helvetica and Menlo stand-ins
+  fonts-noto-cjk-extra fonts-arphic-ukai fonts-urw-base35 fonts-dejavu-core
   # media
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstreamer-plugins-bad1.0-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good

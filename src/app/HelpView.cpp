@@ -29,6 +29,9 @@ QPushButton *contactButton(const QString &label, QWidget *parent)
 
 HelpView::HelpView(QWidget *parent) : QWidget(parent)
 {
+    m_scheduler
+        = [this](double seconds, std::function<void()> task) { MainQueue::after(seconds, this, std::move(task)); };
+
     auto *layout = new QVBoxLayout(this);
     layout->setSpacing(24);
     layout->addStretch(1);
@@ -107,7 +110,7 @@ void HelpView::copy(const QString &text, const QString &tip)
 
     // Clears only the tip this click set: a later click's tip stays until its own turn.
     QPointer<HelpView> self(this);
-    MainQueue::after(m_tipDuration, this, [self, tip] {
+    m_scheduler(tipDurationSeconds, [self, tip] {
         if (self && self->m_copiedTip == tip) {
             self->setCopiedTip(std::nullopt);
         }

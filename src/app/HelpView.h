@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class QLabel;
@@ -31,8 +32,10 @@ public:
 
     static std::optional<QImage> loadAppLogo();
 
-    // Tests shorten the wait; the rule stays the same.
-    void setTipDurationForTesting(double seconds) { m_tipDuration = seconds; }
+    // Runs `task` on the main thread `seconds` from now. Tests hand in a clock
+    // they advance themselves, so the timing rule is checked without waiting.
+    using Scheduler = std::function<void(double seconds, std::function<void()> task)>;
+    void setSchedulerForTesting(Scheduler scheduler) { m_scheduler = std::move(scheduler); }
 
 Q_SIGNALS:
     void copiedTipChanged();
@@ -41,7 +44,7 @@ private:
     void setCopiedTip(const std::optional<QString> &tip);
 
     std::optional<QString> m_copiedTip;
-    double m_tipDuration = tipDurationSeconds;
+    Scheduler m_scheduler;
     QLabel *m_logoLabel = nullptr;
     QPushButton *m_emailButton = nullptr;
     QPushButton *m_websiteButton = nullptr;

@@ -22,6 +22,7 @@ const QHash<QString, QStringList> &themeTable()
         {QStringLiteral("plus"), {QStringLiteral("list-add"), QStringLiteral("document-new")}},
         {QStringLiteral("trash"), {QStringLiteral("edit-delete"), QStringLiteral("user-trash")}},
         {QStringLiteral("pencil"), {QStringLiteral("document-edit")}},
+        {QStringLiteral("doc.text.magnifyingglass"), {QStringLiteral("edit-find"), QStringLiteral("system-search")}},
     };
     return table;
 }

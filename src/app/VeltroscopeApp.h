@@ -20,11 +20,17 @@ class VeltroscopeApp : public QObject {
 public:
     enum Tab : qint64 { recordingTab = 0, scriptsTab = 1, videosTab = 2, helpTab = 3 };
 
-    // Makes the camera manager and opens the shared library store.
+    // Makes the camera manager, opens the shared library store and finishes
+    // the takes the last run left unfinished.
     explicit VeltroscopeApp(QObject *parent = nullptr);
     // Takes a ready camera manager (tests pass one without real devices).
     explicit VeltroscopeApp(std::unique_ptr<CameraManager> cameraManager, QObject *parent = nullptr);
-    ~VeltroscopeApp() override;
+    ~VeltroscopeApp() override; // prepareToQuit()
+
+    // Ends a take under way and stops the processing still running; what is
+    // left over is finished at the next start. Runs once, when the
+    // application is about to quit or at the latest when it is destroyed.
+    void prepareToQuit();
 
     CameraManager *cameraManager() const { return m_cameraManager.get(); }
     DatabaseManager *dbManager() const { return m_dbManager; }
@@ -50,4 +56,5 @@ private:
     qint64 m_selectedTab = recordingTab;
     std::optional<Script> m_scriptToRecord;
     std::unique_ptr<MainWindow> m_window;
+    bool m_hasPreparedToQuit = false;
 };

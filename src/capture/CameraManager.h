@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/TakeProcessingQueue.h"
 #include "library/VideoAspectRatio.h"
 #include "library/VideoResolution.h"
 #include "platform/media/CaptureDevice.h"
@@ -19,6 +20,7 @@
 class CaptureDeviceProvider;
 class CapturePermissions;
 class CaptureSession;
+class ExportSession;
 class MovieFileOutput;
 
 // The one camera and recording controller of a run. Screens read its
@@ -71,7 +73,17 @@ public:
 
     // Recording delegate: the capture layer reports a finished file here, on a
     // thread of its own. `errorDescription` is set when the recording failed.
+    // The crop, thumbnail and library row follow on a worker of their own.
     void fileOutputDidFinishRecording(const QString &outputFilePath, const std::optional<QString> &errorDescription);
+
+    // Finishes the takes that an earlier run left unfinished (quit, crash,
+    // kill, power loss) as if they had just been recorded. Once, at start-up.
+    void processUnfinishedTakes();
+    // For a quit: stops the crop under way and drops the takes waiting, with a
+    // bounded wait; the journal keeps them for the next start.
+    void cancelPostProcessing();
+    // Waits until every take handed over so far is processed (tests).
+    bool waitForPostProcessing(int timeoutMs) const;
 
 Q_SIGNALS:
     void isRecordingChanged();
@@ -116,8 +128,13 @@ private:
 
 private:
     // Post-recording processing, in CameraManagerPostProcessing.cpp. The crop
-    // completes with the final path, or none when the recorded file stays.
+    // completes with the final path, or none when the recorded file stays; it
+    // returns the export it started, or none when it completed at once.
     using CropCompletion = std::function<void(const std::optional<QString> &croppedPath)>;
-    static void cropVideoToAspect(const QString &inputPath, double targetRatio, CropCompletion completion);
+    static std::shared_ptr<ExportSession> cropVideoToAspect(
+        const QString &inputPath, double targetRatio, CropCompletion completion);
     static void saveVideoRecord(const QString &videoPath, const QPointer<CameraManager> &manager);
+    void processRecording(const QString &path, double targetRatio);
+
+    TakeProcessingQueue m_takeProcessing;
 };

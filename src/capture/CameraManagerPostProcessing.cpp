@@ -1,10 +1,12 @@
 #include "capture/CameraManager.h"
 
+#include "capture/TakeJournal.h"
 #include "library/DatabaseManager.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/desktop/AppPaths.h"
 #include "platform/media/CropGeometry.h"
+#include "platform/media/ExportPipeline.h"
 #include "platform/media/ExportSession.h"
 #include "platform/media/ImageGenerator.h"
 #include "platform/media/MediaAsset.h"
@@ -17,6 +19,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <future>
 
 namespace {
 constexpr double thumbnailSeconds = 0.5;
@@ -60,36 +63,77 @@ void CameraManager::fileOutputDidFinishRecording(
     // would only point at nothing.
     if (!QFileInfo(outputFilePath).isFile()) {
         Log::line(QStringLiteral("❌ 录制文件不存在: ") + outputFilePath);
+        TakeJournal::shared().remove(outputFilePath);
         return;
     }
     Log::line(QStringLiteral("✅ 录制完成: ") + outputFilePath);
-
-    const double targetRatio = pendingAspectRatio().ratio();
-    const QPointer<CameraManager> manager(this);
-    cropVideoToAspect(
-        outputFilePath, targetRatio, [manager, outputFilePath](const std::optional<QString> &croppedPath) {
-            if (manager.isNull()) {
-                return;
-            }
-            saveVideoRecord(croppedPath.value_or(outputFilePath), manager);
-        });
+    processRecording(outputFilePath, pendingAspectRatio().ratio());
 }
 
-void CameraManager::cropVideoToAspect(const QString &inputPath, double targetRatio, CropCompletion completion)
+void CameraManager::processUnfinishedTakes()
+{
+    TakeJournal &journal = TakeJournal::shared();
+    for (const TakeJournal::Entry &take : journal.adoptUnfinishedEntries()) {
+        Log::line(QStringLiteral("⚠️ 继续处理上次未完成的录制: ") + take.path);
+        const QString exportPath = temporaryExportPath(take.path);
+        if (!QFileInfo(take.path).isFile()) {
+            // Whatever lies at the export's name may be the only copy left: it stays.
+            Log::line(QStringLiteral("❌ 录制文件不存在: ") + take.path);
+            journal.remove(take.path);
+            continue;
+        }
+        // Half-written copies of an export that was cut off; never the recording.
+        QFile::remove(exportPath);
+        QFile::remove(ExportPipeline::scratchPath(exportPath));
+        Log::line(QStringLiteral("✅ 录制完成: ") + take.path);
+        processRecording(take.path, take.aspectRatio.ratio());
+    }
+}
+
+void CameraManager::processRecording(const QString &path, double targetRatio)
+{
+    const QPointer<CameraManager> manager(this);
+    m_takeProcessing.post([manager, path, targetRatio](TakeProcessingQueue::Worker &worker) {
+        auto cropped = std::make_shared<std::promise<std::optional<QString>>>();
+        std::future<std::optional<QString>> result = cropped->get_future();
+        worker.setRunningExport(cropVideoToAspect(path, targetRatio,
+            [cropped](const std::optional<QString> &croppedPath) { cropped->set_value(croppedPath); }));
+        const std::optional<QString> finalPath = result.get();
+        worker.setRunningExport(nullptr);
+        // After a quit began the take waits, still in the journal, for the next start.
+        if (worker.isStopping() || manager.isNull()) {
+            return;
+        }
+        saveVideoRecord(finalPath.value_or(path), manager);
+    });
+}
+
+void CameraManager::cancelPostProcessing()
+{
+    m_takeProcessing.stop();
+}
+
+bool CameraManager::waitForPostProcessing(int timeoutMs) const
+{
+    return m_takeProcessing.waitUntilIdle(timeoutMs);
+}
+
+std::shared_ptr<ExportSession> CameraManager::cropVideoToAspect(
+    const QString &inputPath, double targetRatio, CropCompletion completion)
 {
     const MediaAsset asset(inputPath);
     const QList<MediaTrack> videoTracks = asset.tracks(MediaType::video);
     if (videoTracks.isEmpty()) {
         Log::line(QStringLiteral("❌ 视频中没有视频轨道"));
         completion(std::nullopt);
-        return;
+        return nullptr;
     }
     const MediaTrack &track = videoTracks.first();
     const std::optional<QRectF> cropRect
         = CropGeometry::cropRect(track.preferredTransform.apply(track.naturalSize), targetRatio);
     if (!cropRect) {
         completion(inputPath);
-        return;
+        return nullptr;
     }
 
     const QString exportPath = temporaryExportPath(inputPath);
@@ -97,17 +141,22 @@ void CameraManager::cropVideoToAspect(const QString &inputPath, double targetRat
     const std::shared_ptr<ExportSession> session = ExportSession::make(asset);
     if (!session) {
         completion(std::nullopt);
-        return;
+        return nullptr;
     }
     session->setOutputPath(exportPath);
     session->setVideoComposition(VideoComposition{*cropRect, 1, 30});
     session->setShouldOptimizeForNetworkUse(true);
-    session->exportAsynchronously([session, inputPath, exportPath, targetRatio, completion] {
-        switch (session->status()) {
+    // The completion holds the session through a weak reference only: the
+    // session holds the completion while it runs.
+    const std::weak_ptr<ExportSession> weakSession = session;
+    session->exportAsynchronously([weakSession, inputPath, exportPath, targetRatio, completion] {
+        const std::shared_ptr<ExportSession> finished = weakSession.lock();
+        const ExportSession::Status status = finished ? finished->status() : ExportSession::Status::failed;
+        switch (status) {
         case ExportSession::Status::failed:
         case ExportSession::Status::cancelled:
-            Log::line(
-                QStringLiteral("❌ 视频裁剪失败: ") + session->errorDescription().value_or(QStringLiteral("unknown")));
+            Log::line(QStringLiteral("❌ 视频裁剪失败: ")
+                + (finished ? finished->errorDescription() : std::nullopt).value_or(QStringLiteral("unknown")));
             // Only our own half-written copy goes; the recording stays as it was.
             QFile::remove(exportPath);
             completion(std::nullopt);
@@ -127,10 +176,12 @@ void CameraManager::cropVideoToAspect(const QString &inputPath, double targetRat
             return;
         }
     });
+    return session;
 }
 
 std::optional<QImage> CameraManager::generateThumbnail(const QString &videoPath)
 {
+    // Everything here is made for this call alone, so any thread may call it.
     ImageGenerator generator(videoPath);
     generator.setAppliesPreferredTrackTransform(true);
     generator.setMaximumSize(QSize(thumbnailBoxSize, thumbnailBoxSize));
@@ -154,9 +205,11 @@ void CameraManager::saveVideoRecord(const QString &videoPath, const QPointer<Cam
         writePng(*thumbnail, thumbnailPath);
     }
     // The manager may go while the thumbnail is made; the main thread decides.
+    // The take leaves the journal only once its row is in.
     MainQueue::post(nullptr, [manager, fileName, videoPath, thumbnailPath] {
         if (manager) {
             DatabaseManager::shared().addVideo(fileName, videoPath, thumbnailPath);
+            TakeJournal::shared().remove(videoPath);
         }
     });
 }

@@ -1,5 +1,6 @@
 #include "capture/CameraManager.h"
 
+#include "capture/TakeJournal.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/desktop/AppPaths.h"
@@ -65,6 +66,8 @@ void CameraManager::startRecording()
     }
     const QString path = unusedPath(m_saveFolder, generateFileName());
     m_currentRecordingURL = path;
+    // Listed until its library row is in, so a take cut off by a crash is finished at the next start.
+    TakeJournal::shared().noteStarted(path, m_pendingAspectRatio.load());
     QDir().mkpath(QFileInfo(path).absolutePath());
 
     CaptureSession *session = m_captureSession.get();

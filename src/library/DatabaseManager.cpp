@@ -4,12 +4,15 @@
 #include "platform/MainQueue.h"
 #include "platform/desktop/AppPaths.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 
 namespace {
 const char *const createScriptsTable = "CREATE TABLE IF NOT EXISTS scripts (\n"
@@ -28,16 +31,12 @@ const char *const createVideosTable = "CREATE TABLE IF NOT EXISTS videos (\n"
                                       "    created_at REAL NOT NULL\n"
                                       ");";
 
-double now()
-{
-    return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
-}
-
 // A NULL in a NOT NULL column can only come from another program; read it as "".
+// The byte count keeps a text with a NUL inside whole.
 QString columnText(sqlite3_stmt *statement, int column)
 {
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-    return text ? QString::fromUtf8(text) : QString();
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(statement, column)) : QString();
 }
 
 // Owns one prepared statement; finalised whether or not preparing worked.
@@ -54,10 +53,11 @@ public:
     bool isPrepared() const { return m_prepared; }
     sqlite3_stmt *get() const { return m_statement; }
 
-    // SQLite does not copy the text; `utf8` must outlive the statement.
+    // SQLite does not copy the text; `utf8` must outlive the statement. The
+    // length is given so that a NUL inside the text does not cut it short.
     void bindText(int index, const QByteArray &utf8)
     {
-        sqlite3_bind_text(m_statement, index, utf8.constData(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(m_statement, index, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
     }
 
 private:
@@ -65,6 +65,22 @@ private:
     bool m_prepared = false;
 };
 } // namespace
+
+double DatabaseManager::currentTime()
+{
+    // Microseconds, and never the same value twice: rows written in one
+    // microsecond, or across a clock step backwards, still sort in write order.
+    static std::atomic<qint64> last{0};
+    const qint64 clock
+        = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+              .count();
+    qint64 previous = last.load();
+    qint64 next = 0;
+    do {
+        next = std::max(clock, previous + 1);
+    } while (!last.compare_exchange_weak(previous, next));
+    return double(next) / 1e6;
+}
 
 DatabaseManager &DatabaseManager::shared()
 {
@@ -170,7 +186,7 @@ void DatabaseManager::addScript(const QString &title, const QString &content)
         const QByteArray contentText = content.toUtf8();
         Statement statement(m_db, "INSERT INTO scripts (title, content, created_at, updated_at) VALUES (?, ?, ?, ?);");
         if (statement.isPrepared()) {
-            const double time = now();
+            const double time = currentTime();
             statement.bindText(1, titleText);
             statement.bindText(2, contentText);
             sqlite3_bind_double(statement.get(), 3, time);
@@ -192,7 +208,7 @@ void DatabaseManager::updateScript(const Script &script)
         if (statement.isPrepared()) {
             statement.bindText(1, titleText);
             statement.bindText(2, contentText);
-            sqlite3_bind_double(statement.get(), 3, now());
+            sqlite3_bind_double(statement.get(), 3, currentTime());
             sqlite3_bind_int64(statement.get(), 4, script.id);
             sqlite3_step(statement.get());
         }
@@ -229,7 +245,7 @@ void DatabaseManager::addVideo(
             } else {
                 sqlite3_bind_null(statement.get(), 3);
             }
-            sqlite3_bind_double(statement.get(), 4, now());
+            sqlite3_bind_double(statement.get(), 4, currentTime());
             sqlite3_step(statement.get());
         }
     }

@@ -40,6 +40,10 @@ public:
 
     QString databasePath() const { return m_databasePath; }
 
+    // The time a write stores: seconds since 1970 with microseconds, strictly
+    // increasing within the process. Any thread.
+    static double currentTime();
+
 Q_SIGNALS:
     void scriptsChanged();
     void videosChanged();

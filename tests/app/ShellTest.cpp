@@ -1,22 +1,42 @@
 #include "app/MainWindow.h"
 #include "app/VeltroscopeApp.h"
 #include "capture/CameraManager.h"
+#include "capture/TakeJournal.h"
 #include "library/DatabaseManager.h"
+#include "platform/media/ExportPipeline.h"
 #include "platform/media/FixedCapturePermissions.h"
+#include "platform/media/MediaAsset.h"
 #include "platform/media/StaticDeviceProvider.h"
 #include "ui/recording/RecordingView.h"
 #include "ui/scripts/ScriptsListView.h"
 
+#include "platform/media/MediaAssetTestFiles.h"
+#include "support/LogCapture.h"
 #include "support/MainLoop.h"
 
 #include <gtest/gtest.h>
 
-#include <QListWidget>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QListView>
+#include <QMenu>
 #include <QMenuBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <thread>
 
 namespace {
+std::unique_ptr<CameraManager> managerWithoutDevices()
+{
+    return std::make_unique<CameraManager>(
+        std::make_shared<StaticDeviceProvider>(), std::make_shared<FixedCapturePermissions>(true, true));
+}
+
 class Shell : public testing::Test {
 protected:
     // No camera on a test machine: the shell is tested without devices.
@@ -111,20 +131,32 @@ TEST_F(Shell, HandOverShowsTheRecordingTabWithTheScript)
     EXPECT_EQ(window->recordingView()->teleprompterText(), "第一句台词");
 }
 
-TEST_F(Shell, HandOverFromTheScriptListEndToEnd)
+TEST_F(Shell, HandOverFromTheScriptListByMenuAndDoubleClick)
 {
     DatabaseManager &db = DatabaseManager::shared();
     db.addScript("<b>粗体</b>", "<img src=x> 台词");
     MainLoop::drain();
     selectTab(1);
-    QListWidget *list = window->scriptsListView()->list();
-    ASSERT_EQ(list->count(), 1);
-    EXPECT_EQ(list->item(0)->text(), "<b>粗体</b>");
-    list->setCurrentRow(0);
-    window->scriptsListView()->recordSelected();
+    ScriptsListView *scripts = window->scriptsListView();
+    QListView *list = scripts->listView();
+    ASSERT_EQ(list->model()->rowCount(), 1);
+    const QPoint row = scripts->textRect(0).center();
+
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, row, list->viewport()->mapToGlobal(row));
+    QApplication::sendEvent(list->viewport(), &menuEvent);
+    ASSERT_TRUE(scripts->contextMenu()->isVisible());
+    scripts->recordAction()->trigger();
     MainLoop::drain();
     EXPECT_EQ(window->tabs()->currentIndex(), 0);
     EXPECT_EQ(window->recordingView()->teleprompterText(), "<img src=x> 台词");
+
+    // The same script a second time, now by double click, switches tabs again.
+    selectTab(1);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row);
+    MainLoop::drain();
+    EXPECT_EQ(window->tabs()->currentIndex(), 0);
+    EXPECT_EQ(window->recordingView()->teleprompterText(), "<img src=x> 台词");
+    EXPECT_FALSE(scripts->scriptToRecord().has_value());
 }
 
 TEST_F(Shell, RecordingScreenKeepsOneListener)
@@ -135,4 +167,53 @@ TEST_F(Shell, RecordingScreenKeepsOneListener)
     selectTab(3);
     selectTab(0);
     EXPECT_EQ(window->recordingView()->speechManager(), listener);
+}
+
+TEST(ShellQuit, QuittingDuringACropStopsItAndKeepsTheTakeForTheNextStart)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("take.mp4");
+    testfiles::VideoSpec clip;
+    clip.size = {640, 480};
+    clip.frameCount = 150;
+    clip.hasAudio = false;
+    clip.pattern = "snow"; // slow to encode
+    ASSERT_TRUE(testfiles::writeVideo(path, clip));
+    TakeJournal::shared().noteStarted(path, VideoAspectRatio::ratio1x1);
+    LogCapture log;
+    {
+        VeltroscopeApp app(managerWithoutDevices());
+        app.cameraManager()->configureResolution(VideoResolution::p720, VideoAspectRatio::ratio1x1);
+        std::thread([&] { app.cameraManager()->fileOutputDidFinishRecording(path, std::nullopt); }).join();
+        const QString scratch = ExportPipeline::scratchPath(folder.filePath("take.cropped.mp4"));
+        ASSERT_TRUE(MainLoop::waitUntil([&] { return QFileInfo(scratch).size() > 0; }, 60000));
+        app.prepareToQuit();
+        EXPECT_TRUE(log.contains("❌ 视频裁剪失败: the export was cancelled")) << log.lines().join('\n').toStdString();
+    }
+    MainLoop::drain();
+
+    EXPECT_TRUE(log.linesStartingWith("✂️").isEmpty());
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"take.mp4"});
+    EXPECT_EQ(MediaAsset(path).tracks(MediaType::video).first().naturalSize, QSizeF(640, 480));
+    EXPECT_TRUE(DatabaseManager::shared().videos().isEmpty());
+    ASSERT_EQ(TakeJournal::shared().entries().size(), 1);
+    EXPECT_EQ(TakeJournal::shared().entries().first().path, path);
+}
+
+TEST(ShellQuit, StartFinishesWhatTheLastRunLeft)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("take.mp4");
+    testfiles::VideoSpec clip;
+    clip.size = {640, 360};
+    clip.frameCount = 15;
+    ASSERT_TRUE(testfiles::writeVideo(path, clip));
+    {
+        // The last run: its take was written, then the program ended.
+        TakeJournal earlier(TakeJournal::defaultFilePath());
+        earlier.noteStarted(path, VideoAspectRatio::ratio16x9);
+    }
+    VeltroscopeApp app(managerWithoutDevices());
+    ASSERT_TRUE(MainLoop::waitUntil([] { return !DatabaseManager::shared().videos().isEmpty(); }, 60000));
+    EXPECT_EQ(DatabaseManager::shared().videos().first().filePath, path);
 }

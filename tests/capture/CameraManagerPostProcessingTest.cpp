@@ -1,6 +1,8 @@
 #include "capture/CameraManager.h"
 
+#include "capture/TakeJournal.h"
 #include "library/DatabaseManager.h"
+#include "platform/Log.h"
 #include "platform/desktop/AppPaths.h"
 #include "platform/media/FixedCapturePermissions.h"
 #include "platform/media/MediaAsset.h"
@@ -16,7 +18,11 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include <QProcess>
+
+#include <map>
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <thread>
 
@@ -71,6 +77,21 @@ QByteArray contents(const QString &path)
 QString thumbnailFor(const QString &baseName)
 {
     return AppPaths::thumbnailsFolder() + "/" + baseName + ".png";
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The number of a process that has ended, as a crashed run leaves in the journal.
+qint64 endedProcessId()
+{
+    QProcess process;
+    process.start("true", {});
+    process.waitForFinished();
+    return process.processId();
 }
 
 testfiles::VideoSpec recording(QSize size, double seconds, bool hasAudio = true)
@@ -251,16 +272,18 @@ TEST(CameraManagerPostProcessing, NothingIsSavedOnceTheManagerIsGone)
     auto manager = managerCroppingTo(VideoAspectRatio::ratio1x1);
 
     reportFinished(*manager, path);
+    // Going away stops the processing, with a bounded wait, wherever it was.
     manager.reset();
-    ASSERT_TRUE(
-        MainLoop::waitUntil([&] { return log.contains("✂️ 已按比例 1.0 裁剪视频"); }, processingTimeoutMs));
     MainLoop::spin(300);
     MainLoop::drain();
 
     EXPECT_TRUE(DatabaseManager::shared().videos().isEmpty());
     EXPECT_FALSE(QFile::exists(thumbnailFor("late")));
-    // The crop itself had already started and finished.
-    EXPECT_EQ(MediaAsset(path).tracks(MediaType::video).first().naturalSize, QSizeF(480, 480));
+    // The recording is whole: untouched, or cropped if the export was quicker.
+    const QList<MediaTrack> video = MediaAsset(path).tracks(MediaType::video);
+    ASSERT_EQ(video.size(), 1);
+    EXPECT_TRUE(video.first().naturalSize == QSizeF(640, 480) || video.first().naturalSize == QSizeF(480, 480));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"late.mp4"});
 }
 
 TEST(CameraManagerPostProcessing, ReportOfAFileThatWasNeverWrittenAddsNothing)
@@ -277,4 +300,121 @@ TEST(CameraManagerPostProcessing, ReportOfAFileThatWasNeverWrittenAddsNothing)
     EXPECT_EQ(processingLines(log), QStringList({"⚠️ 录制结束: 无法写入", "❌ 录制文件不存在: " + path}));
     EXPECT_TRUE(DatabaseManager::shared().videos().isEmpty());
     EXPECT_FALSE(QFile::exists(thumbnailFor("never")));
+}
+
+TEST(CameraManagerPostProcessing, ProcessingRunsOffTheCaptureServicesThread)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("sound.mp4");
+    ASSERT_TRUE(testfiles::writeSoundOnly(path, 0.5));
+    auto manager = managerCroppingTo(VideoAspectRatio::ratio1x1);
+
+    // Which thread wrote each line: the report's own lines come from the
+    // capture thread, the crop's and thumbnail's must not.
+    std::mutex mutex;
+    std::map<QString, std::thread::id> threads;
+    Log::setObserver([&](const QString &line) {
+        std::lock_guard lock(mutex);
+        threads.emplace(line.section(':', 0, 0), std::this_thread::get_id());
+    });
+    std::thread::id captureThread;
+    std::thread([&] {
+        captureThread = std::this_thread::get_id();
+        manager->fileOutputDidFinishRecording(path, std::nullopt);
+    }).join();
+    const bool isProcessed = waitForVideos(1);
+    Log::setObserver({});
+    ASSERT_TRUE(isProcessed);
+
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(threads.count("✅ 录制完成"), 1u);
+    ASSERT_EQ(threads.count("❌ 视频中没有视频轨道"), 1u);
+    ASSERT_EQ(threads.count("❌ 生成缩略图失败"), 1u);
+    EXPECT_EQ(threads["✅ 录制完成"], captureThread);
+    EXPECT_NE(threads["❌ 视频中没有视频轨道"], captureThread);
+    EXPECT_NE(threads["❌ 生成缩略图失败"], captureThread);
+}
+
+TEST(CameraManagerPostProcessing, TakeLeavesTheJournalWhenItsRowIsAdded)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("take.mp4");
+    const QString never = folder.filePath("never.mp4");
+    ASSERT_TRUE(testfiles::writeVideo(path, recording({640, 360}, 0.5)));
+    TakeJournal &journal = TakeJournal::shared();
+    journal.noteStarted(path, VideoAspectRatio::ratio16x9);
+    journal.noteStarted(never, VideoAspectRatio::ratio16x9);
+    auto manager = managerCroppingTo(VideoAspectRatio::ratio16x9);
+
+    reportFinished(*manager, never, QStringLiteral("无法写入"));
+    reportFinished(*manager, path);
+    ASSERT_EQ(journal.entries().size(), 1) << "a take without a file has nothing left to finish";
+    ASSERT_TRUE(waitForVideos(1));
+    EXPECT_TRUE(journal.entries().isEmpty());
+}
+
+TEST(CameraManagerPostProcessing, TakesLeftUnfinishedAreFinishedAtTheNextStart)
+{
+    QTemporaryDir folder;
+    // Killed while its crop was being written: the half export and the
+    // muxer's scratch file lie beside it.
+    const QString cutOff = folder.filePath("20250303_140509.mp4");
+    ASSERT_TRUE(testfiles::writeVideo(cutOff, recording({640, 480}, 1.0)));
+    ASSERT_TRUE(writeFile(folder.filePath("20250303_140509.cropped.mp4"), QByteArray(1000, 'x')));
+    ASSERT_TRUE(writeFile(folder.filePath("20250303_140509.cropped.mp4.mdat"), QByteArray(5000, 'y')));
+    // Its recording is gone; what lies at the export's name may be all that is left.
+    const QString lost = folder.filePath("20250303_150000.mp4");
+    ASSERT_TRUE(writeFile(folder.filePath("20250303_150000.cropped.mp4"), QByteArray(1000, 'z')));
+    const qint64 ended = endedProcessId();
+    {
+        QFile file(TakeJournal::shared().filePath());
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral(R"({"takes": [{"path": "%1", "aspectRatio": "1:1", "pid": %3},
+                                               {"path": "%2", "aspectRatio": "1:1", "pid": %3}]})")
+                       .arg(cutOff, lost)
+                       .arg(ended)
+                       .toUtf8());
+    }
+    LogCapture log;
+    // The ratio the screen holds now does not matter: the journal's does.
+    auto manager = managerCroppingTo(VideoAspectRatio::ratio16x9);
+
+    manager->processUnfinishedTakes();
+    manager->processUnfinishedTakes(); // a second call finds nothing new
+    ASSERT_TRUE(waitForVideos(1));
+    ASSERT_TRUE(manager->waitForPostProcessing(processingTimeoutMs));
+    MainLoop::drain();
+
+    EXPECT_EQ(log.linesStartingWith("⚠️ 继续处理上次未完成的录制: "),
+        QStringList({"⚠️ 继续处理上次未完成的录制: " + cutOff,
+            "⚠️ 继续处理上次未完成的录制: " + lost}));
+    EXPECT_EQ(processingLines(log),
+        QStringList({"✅ 录制完成: " + cutOff, "❌ 录制文件不存在: " + lost, "✂️ 已按比例 1.0 裁剪视频"}));
+    EXPECT_EQ(MediaAsset(cutOff).tracks(MediaType::video).first().naturalSize, QSizeF(480, 480));
+    EXPECT_EQ(QImage(thumbnailFor("20250303_140509")).size(), QSize(320, 320));
+    ASSERT_EQ(DatabaseManager::shared().videos().size(), 1);
+    EXPECT_EQ(DatabaseManager::shared().videos().first().filePath, cutOff);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files),
+        QStringList({"20250303_140509.mp4", "20250303_150000.cropped.mp4"}));
+    EXPECT_TRUE(TakeJournal::shared().entries().isEmpty());
+}
+
+TEST(CameraManagerPostProcessing, ThumbnailsFromSeveralThreadsAtOnce)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("wide.mp4");
+    ASSERT_TRUE(testfiles::writeVideo(path, recording({640, 360}, 1.0, false)));
+    std::vector<std::optional<QImage>> thumbnails(3);
+    std::vector<std::thread> threads;
+    for (auto &thumbnail : thumbnails) {
+        threads.emplace_back([&] { thumbnail = CameraManager::generateThumbnail(path); });
+    }
+    for (auto &thread : threads) {
+        thread.join();
+    }
+    for (const auto &thumbnail : thumbnails) {
+        ASSERT_TRUE(thumbnail);
+        EXPECT_EQ(thumbnail->size(), QSize(320, 180));
+    }
 }

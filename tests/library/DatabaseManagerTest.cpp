@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <sqlite3.h>
 
@@ -124,7 +123,7 @@ TEST(DatabaseManager, ScriptWritesReloadInUpdatedOrderAndKeepCreationTime)
     EXPECT_GE(first.createdAt, before - 0.001);
     EXPECT_LE(first.createdAt, nowSeconds() + 0.001);
 
-    QThread::msleep(5); // distinct update time
+    // No pause before the update: the store's clock alone must order it.
     Script edited = first;
     edited.title = "first, edited";
     edited.content = "uno";
@@ -167,6 +166,38 @@ TEST(DatabaseManager, ListsChangeOnlyWhenTheMainQueueRuns)
     EXPECT_EQ(db.videos().size(), 1);
 }
 
+TEST(DatabaseManager, WritesInQuickSuccessionKeepTheirOrder)
+{
+    QTemporaryDir dir;
+    DatabaseManager db(dataFolderIn(dir));
+    for (int i = 0; i < 20; ++i) {
+        db.addScript(QString::number(i), "x");
+        db.addVideo(QString::number(i) + ".mp4", "/v/" + QString::number(i) + ".mp4", std::nullopt);
+    }
+    MainLoop::drain();
+    ASSERT_EQ(db.scripts().size(), 20);
+    ASSERT_EQ(db.videos().size(), 20);
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(db.scripts()[i].title, QString::number(19 - i));
+        EXPECT_EQ(db.videos()[i].fileName, QString::number(19 - i) + ".mp4");
+    }
+    EXPECT_EQ(query(db.databasePath(), "SELECT DISTINCT typeof(created_at) FROM videos;"), QStringList{"real"});
+
+    // Faster than any write: the clock itself never repeats a value, and it
+    // is the wall clock, ahead of it at most by the microseconds it skipped.
+    constexpr int calls = 10000;
+    const double before = nowSeconds() - 0.001; // the reference has milliseconds only
+    double previous = DatabaseManager::currentTime();
+    for (int i = 0; i < calls; ++i) {
+        const double next = DatabaseManager::currentTime();
+        ASSERT_GT(next, previous) << i;
+        previous = next;
+    }
+    const double after = nowSeconds() + 0.001;
+    EXPECT_GE(previous, before);
+    EXPECT_LE(previous, after + calls * 1e-6);
+}
+
 TEST(DatabaseManager, IdsAreNeverReused)
 {
     QTemporaryDir dir;
@@ -190,7 +221,10 @@ TEST(DatabaseManager, TextIsBoundNeverSplicedIntoSql)
     QTemporaryDir dir;
     DatabaseManager db(dataFolderIn(dir));
     const QString title = "It's \"quoted\"; DROP TABLE scripts; --";
-    const QString content = "第一行\n第二行 🎬🙂 ' ; \\ %s \0 end";
+    // sizeof, not strlen: the NUL and what follows it are part of the text.
+    static const char withNul[] = "第一行\n第二行 🎬🙂 ' ; \\ %s \0 end";
+    const QString content = QString::fromUtf8(withNul, sizeof withNul - 1);
+    ASSERT_EQ(content.count(QChar(u'\0')), 1);
     db.addScript(title, content);
     db.addVideo("视频 '1'; .mp4", "/路径/with ' quote/视频.mp4", QString("/缩略图/'a'.png"));
     MainLoop::drain();
@@ -208,7 +242,6 @@ TEST(DatabaseManager, VideosKeepAbsentAndEmptyThumbnailsApart)
     QTemporaryDir dir;
     DatabaseManager db(dataFolderIn(dir));
     db.addVideo("none.mp4", "/v/none.mp4", std::nullopt);
-    QThread::msleep(5);
     db.addVideo("empty.mp4", "/v/empty.mp4", QString(""));
     MainLoop::drain();
     ASSERT_EQ(db.videos().size(), 2);

@@ -1,5 +1,7 @@
 #include "platform/media/ExportPipeline.h"
 
+#include "platform/media/GstChain.h"
+#include "platform/media/GstErrorText.h"
 #include "platform/media/GstPtr.h"
 #include "platform/media/MediaAssetHandles.h"
 
@@ -15,6 +17,11 @@ constexpr GstClockTime busPollInterval = 100 * GST_MSECOND;
 // 1 s default makes the sound queue fill first and the graph stalls.
 constexpr guint videoQueueBuffers = 600;
 
+constexpr std::array videoFactories{"filesrc", "qtdemux", "queue", "decodebin", "videoconvert", "videoflip",
+    "videocrop", "videorate", "capsfilter", "x264enc", "h264parse", "mp4mux", "filesink"};
+// Sound that is not AAC already is encoded by the first of these installed.
+constexpr std::array aacEncoders{"avenc_aac", "voaacenc", "fdkaacenc", "faac"};
+
 // The muxer's scratch file goes with the run, whatever its end.
 struct ScratchFile {
     QString path;
@@ -27,20 +34,28 @@ struct Graph {
     GstElement *mux = nullptr;
     bool hasVideo = false; // demuxer thread only
     bool hasAudio = false;
+    std::atomic<bool> hasKeyFrame = false;
     QElapsedTimer clock;
     std::atomic<qint64> lastProgressMs = 0;
 };
 
-GstElement *make(const char *factory)
+bool isInstalled(const char *factory)
 {
-    return gst_element_factory_make(factory, nullptr);
+    return bool(GstPtr<GstElementFactory>(gst_element_factory_find(factory)));
+}
+
+QString missingText(const char *factory)
+{
+    return QStringLiteral("missing GStreamer element: ") + QString::fromUtf8(factory);
 }
 
 GstElement *makeQueue(guint maxBuffers)
 {
-    GstElement *queue = make("queue");
-    g_object_set(
-        queue, "max-size-time", guint64(0), "max-size-bytes", guint(0), "max-size-buffers", maxBuffers, nullptr);
+    GstElement *queue = GstChain::make("queue");
+    if (queue) {
+        g_object_set(
+            queue, "max-size-time", guint64(0), "max-size-bytes", guint(0), "max-size-buffers", maxBuffers, nullptr);
+    }
     return queue;
 }
 
@@ -74,32 +89,16 @@ bool isAac(GstPad *pad)
         && version == 4;
 }
 
-// Adds `elements` to the pipeline, links them in a row and starts them.
-bool addChain(Graph *graph, std::initializer_list<GstElement *> elements)
+// Adds a chain while the graph runs: the bin owns every element handed in,
+// built or not, and the ones added start at the graph's state.
+bool addRunningChain(Graph *graph, std::initializer_list<GstElement *> elements)
 {
-    for (GstElement *element : elements) {
-        if (!element) {
-            for (GstElement *other : elements) {
-                if (other) {
-                    gst_object_unref(other);
-                }
-            }
-            return false;
-        }
+    std::vector<GstPtr<GstElement>> added;
+    const bool isBuilt = GstChain::addAndLink(GST_BIN(graph->pipeline), elements, &added);
+    for (const GstPtr<GstElement> &element : added) {
+        gst_element_sync_state_with_parent(element.get());
     }
-    GstElement *previous = nullptr;
-    bool linked = true;
-    for (GstElement *element : elements) {
-        gst_bin_add(GST_BIN(graph->pipeline), element);
-        if (previous) {
-            linked = linked && gst_element_link(previous, element);
-        }
-        previous = element;
-    }
-    for (GstElement *element : elements) {
-        gst_element_sync_state_with_parent(element);
-    }
-    return linked;
+    return isBuilt;
 }
 
 bool linkPads(GstPad *source, GstElement *sinkElement)
@@ -110,14 +109,41 @@ bool linkPads(GstPad *source, GstElement *sinkElement)
 
 bool linkToMux(Graph *graph, GstElement *last, const char *padTemplate)
 {
-    GstPad *muxPad = gst_element_request_pad_simple(graph->mux, padTemplate);
-    if (!muxPad) {
-        return false;
-    }
+    GstPtr<GstPad> muxPad(gst_element_request_pad_simple(graph->mux, padTemplate));
     GstPtr<GstPad> source(gst_element_get_static_pad(last, "src"));
-    const bool linked = source && gst_pad_link(source.get(), muxPad) == GST_PAD_LINK_OK;
-    gst_object_unref(muxPad);
-    return linked;
+    return muxPad && source && gst_pad_link(source.get(), muxPad.get()) == GST_PAD_LINK_OK;
+}
+
+void postError(Graph *graph, const QString &text)
+{
+    GError *error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED, text.toUtf8().constData());
+    gst_element_post_message(graph->pipeline, gst_message_new_error(GST_OBJECT(graph->pipeline), error, nullptr));
+    g_error_free(error);
+}
+
+// A recording may begin with frames that refer to a picture it does not hold;
+// decoded, they are grey smears. Nothing before the first key frame goes on.
+GstPadProbeReturn onCompressedVideo(GstPad *, GstPadProbeInfo *info, Graph *graph)
+{
+    if (graph->hasKeyFrame) {
+        return GST_PAD_PROBE_REMOVE;
+    }
+    GstBuffer *buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DELTA_UNIT)) {
+        return GST_PAD_PROBE_DROP;
+    }
+    graph->hasKeyFrame = true;
+    return GST_PAD_PROBE_REMOVE;
+}
+
+// Pictures the decoder could not rebuild are left out; the frame-rate step
+// repeats the last good one in their place.
+GstPadProbeReturn onDecodedVideo(GstPad *, GstPadProbeInfo *info, Graph *)
+{
+    GstBuffer *buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    const bool isBroken = GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_CORRUPTED)
+        || (GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_GAP) && gst_buffer_get_size(buffer) == 0);
+    return isBroken ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
 }
 
 void onVideoDecoded(GstElement *, GstPad *pad, Graph *graph)
@@ -134,45 +160,58 @@ void onAudioDecoded(GstElement *, GstPad *pad, GstElement *convert)
     }
 }
 
-void postError(Graph *graph, const char *text)
-{
-    GError *error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED, text);
-    gst_element_post_message(graph->pipeline, gst_message_new_error(GST_OBJECT(graph->pipeline), error, nullptr));
-    g_error_free(error);
-}
-
 void linkVideo(Graph *graph, GstPad *pad)
 {
     GstElement *queue = makeQueue(videoQueueBuffers);
-    GstElement *decoder = make("decodebin");
-    if (!addChain(graph, {queue, decoder}) || !linkPads(pad, queue)) {
-        postError(graph, "cannot decode the video track");
+    GstElement *decoder = GstChain::make("decodebin");
+    if (!addRunningChain(graph, {queue, decoder}) || !linkPads(pad, queue)) {
+        postError(graph, QStringLiteral("cannot decode the video track"));
         return;
     }
+    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, GstPadProbeCallback(onCompressedVideo), graph, nullptr);
     g_signal_connect(decoder, "pad-added", G_CALLBACK(onVideoDecoded), graph);
     graph->hasVideo = true;
 }
 
+// The first AAC encoder installed; none, with a line naming the usual one,
+// when there is none at all.
+GstElement *makeAacEncoder()
+{
+    for (const char *factory : aacEncoders) {
+        if (isInstalled(factory)) {
+            return GstChain::make(factory);
+        }
+    }
+    return GstChain::make(aacEncoders.front());
+}
+
 void linkAudio(Graph *graph, GstPad *pad)
 {
-    // Sound needs no change: AAC goes through as it is.
+    // AAC, which every recording has, is copied as it is: no decoder or
+    // encoder is needed for it.
     GstElement *queue = makeQueue(0);
     if (isAac(pad)) {
-        GstElement *parser = make("aacparse");
-        if (addChain(graph, {queue, parser}) && linkPads(pad, queue) && linkToMux(graph, parser, "audio_%u")) {
+        GstElement *parser = GstChain::make("aacparse");
+        if (addRunningChain(graph, {queue, parser}) && linkPads(pad, queue) && linkToMux(graph, parser, "audio_%u")) {
             graph->hasAudio = true;
             return;
         }
-        postError(graph, "cannot copy the sound track");
+        postError(graph, parser ? QStringLiteral("cannot copy the sound track") : missingText("aacparse"));
         return;
     }
-    GstElement *decoder = make("decodebin");
-    GstElement *convert = make("audioconvert");
-    GstElement *resample = make("audioresample");
-    GstElement *encoder = make("avenc_aac");
-    if (!addChain(graph, {queue, decoder}) || !addChain(graph, {convert, resample, encoder}) || !linkPads(pad, queue)
-        || !linkToMux(graph, encoder, "audio_%u")) {
-        postError(graph, "cannot encode the sound track");
+    GstElement *decoder = GstChain::make("decodebin");
+    GstElement *convert = GstChain::make("audioconvert");
+    GstElement *resample = GstChain::make("audioresample");
+    GstElement *encoder = makeAacEncoder();
+    const bool hasInput = addRunningChain(graph, {queue, decoder});
+    const bool hasEncoder = addRunningChain(graph, {convert, resample, encoder});
+    if (!encoder) {
+        // The recording keeps its sound: a crop without it would lose it.
+        postError(graph, missingText(aacEncoders.front()) + QStringLiteral(" (or another AAC encoder)"));
+        return;
+    }
+    if (!hasInput || !hasEncoder || !linkPads(pad, queue) || !linkToMux(graph, encoder, "audio_%u")) {
+        postError(graph, QStringLiteral("cannot encode the sound track"));
         return;
     }
     g_signal_connect(decoder, "pad-added", G_CALLBACK(onAudioDecoded), convert);
@@ -186,12 +225,10 @@ void onDemuxedPad(GstElement *, GstPad *pad, Graph *graph)
         linkVideo(graph, pad);
     } else if (name.startsWith(QLatin1String("audio/")) && !graph->hasAudio) {
         linkAudio(graph, pad);
-    } else {
+    } else if (GstElement *sink = GstChain::make("fakesink")) {
         // Further tracks are dropped rather than left unlinked.
-        GstElement *sink = make("fakesink");
-        if (sink) {
-            g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
-            addChain(graph, {sink});
+        g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
+        if (addRunningChain(graph, {sink})) {
             linkPads(pad, sink);
         }
     }
@@ -200,7 +237,7 @@ void onDemuxedPad(GstElement *, GstPad *pad, Graph *graph)
 void onNoMorePads(GstElement *, Graph *graph)
 {
     if (!graph->hasVideo) {
-        postError(graph, "the file has no video track");
+        postError(graph, QStringLiteral("the file has no video track"));
     }
 }
 
@@ -227,57 +264,51 @@ GstPadProbeReturn onEncoderInput(GstPad *, GstPadProbeInfo *info, Graph *graph)
     gst_event_unref(event);
     return GST_PAD_PROBE_OK;
 }
-
-QString errorText(GstMessage *message)
-{
-    GError *raw = nullptr;
-    gst_message_parse_error(message, &raw, nullptr);
-    media::GErrorHandle error(raw);
-    return error ? QString::fromUtf8(error->message) : QStringLiteral("unknown");
-}
-
-constexpr std::array requiredFactories{"filesrc", "qtdemux", "queue", "decodebin", "videoconvert", "videoflip",
-    "videocrop", "videorate", "capsfilter", "x264enc", "h264parse", "mp4mux", "filesink", "aacparse", "audioconvert",
-    "audioresample", "avenc_aac", "fakesink"};
 } // namespace
 
-bool ExportPipeline::isAvailable()
+QStringList ExportPipeline::missingElements()
 {
-    for (const char *name : requiredFactories) {
-        GstPtr<GstElementFactory> factory(gst_element_factory_find(name));
-        if (!factory) {
-            return false;
+    QStringList missing;
+    for (const char *factory : videoFactories) {
+        if (!isInstalled(factory)) {
+            missing << QString::fromUtf8(factory);
         }
     }
-    return true;
+    return missing;
 }
 
 ExportPipeline::Result ExportPipeline::run(
     const Settings &settings, const std::atomic<bool> &cancelRequested, int stallTimeoutMs)
 {
-    const ScratchFile scratch{settings.outputPath + QStringLiteral(".mdat")};
+    const ScratchFile scratch{scratchPath(settings.outputPath)};
     Graph graph;
     graph.clock.start();
     media::PipelineHandle pipeline(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
     graph.pipeline = pipeline.get();
+    GstBin *bin = GST_BIN(pipeline.get());
 
-    GstElement *source = make("filesrc");
-    GstElement *demux = make("qtdemux");
-    GstElement *convertIn = make("videoconvert");
-    GstElement *flip = make("videoflip");
-    GstElement *crop = make("videocrop");
-    GstElement *rate = make("videorate");
-    GstElement *rateCaps = make("capsfilter");
-    GstElement *convertOut = make("videoconvert");
-    GstElement *formatCaps = make("capsfilter");
-    GstElement *encoder = make("x264enc");
-    GstElement *parser = make("h264parse");
-    graph.mux = make("mp4mux");
-    GstElement *sink = make("filesink");
-    if (!addChain(&graph, {source, demux})
-        || !addChain(&graph,
-            {convertIn, flip, crop, rate, rateCaps, convertOut, formatCaps, encoder, parser, graph.mux, sink})) {
-        return {Outcome::failed, QStringLiteral("cannot build the export pipeline")};
+    GstElement *source = GstChain::make("filesrc");
+    GstElement *demux = GstChain::make("qtdemux");
+    GstElement *convertIn = GstChain::make("videoconvert");
+    GstElement *flip = GstChain::make("videoflip");
+    GstElement *crop = GstChain::make("videocrop");
+    GstElement *rate = GstChain::make("videorate");
+    GstElement *rateCaps = GstChain::make("capsfilter");
+    GstElement *convertOut = GstChain::make("videoconvert");
+    GstElement *formatCaps = GstChain::make("capsfilter");
+    GstElement *encoder = GstChain::make("x264enc");
+    GstElement *parser = GstChain::make("h264parse");
+    graph.mux = GstChain::make("mp4mux");
+    GstElement *sink = GstChain::make("filesink");
+    // Both chains go into the bin before either result counts: it owns them all.
+    const bool hasInput = GstChain::addAndLink(bin, {source, demux});
+    const bool hasOutput = GstChain::addAndLink(
+        bin, {convertIn, flip, crop, rate, rateCaps, convertOut, formatCaps, encoder, parser, graph.mux, sink});
+    if (!hasInput || !hasOutput) {
+        const QStringList missing = missingElements();
+        return {Outcome::failed,
+            missing.isEmpty() ? QStringLiteral("cannot build the export pipeline")
+                              : missingText(missing.join(QStringLiteral(", ")).toUtf8().constData())};
     }
     graph.videoEntry = convertIn;
 
@@ -302,6 +333,9 @@ ExportPipeline::Result ExportPipeline::run(
     g_object_set(graph.mux, "faststart-file", scratch.path.toUtf8().constData(), nullptr);
     g_object_set(sink, "location", settings.outputPath.toUtf8().constData(), nullptr);
 
+    GstPtr<GstPad> decodedInput(gst_element_get_static_pad(convertIn, "sink"));
+    gst_pad_add_probe(
+        decodedInput.get(), GST_PAD_PROBE_TYPE_BUFFER, GstPadProbeCallback(onDecodedVideo), &graph, nullptr);
     GstPtr<GstPad> encoderInput(gst_element_get_static_pad(encoder, "sink"));
     gst_pad_add_probe(encoderInput.get(),
         GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
@@ -312,7 +346,7 @@ ExportPipeline::Result ExportPipeline::run(
     GstPtr<GstBus> bus(gst_element_get_bus(pipeline.get()));
     if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         media::GstMessageHandle message(gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR));
-        return {Outcome::failed, message ? errorText(message.get()) : QStringLiteral("cannot start the export")};
+        return {Outcome::failed, GstErrorText::of(message.get(), QStringLiteral("cannot start the export"))};
     }
 
     for (;;) {
@@ -324,10 +358,10 @@ ExportPipeline::Result ExportPipeline::run(
             return {Outcome::completed, {}};
         }
         if (message) {
-            return {Outcome::failed, errorText(message.get())};
+            return {Outcome::failed, GstErrorText::of(message.get())};
         }
         if (cancelRequested) {
-            return {Outcome::cancelled, {}};
+            return {Outcome::cancelled, QStringLiteral("the export was cancelled")};
         }
         if (graph.clock.elapsed() - graph.lastProgressMs > stallTimeoutMs) {
             return {Outcome::failed, QStringLiteral("the export stopped making progress")};

@@ -3,12 +3,14 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 
 // The GStreamer graph behind an export: demux, decode, turn upright, crop,
 // fixed frame rate, H.264 4:2:0, MPEG-4; AAC sound is copied, other sound
-// re-encoded. Used by ExportSession on its thread.
+// encoded with whichever AAC encoder is installed. Used by ExportSession on
+// its thread.
 class ExportPipeline {
 public:
     struct Settings {
@@ -30,6 +32,11 @@ public:
     // turns true, or no frame reaches the encoder for `stallTimeoutMs`.
     static Result run(const Settings &settings, const std::atomic<bool> &cancelRequested, int stallTimeoutMs);
 
-    // True when every element the graph needs is installed.
-    static bool isAvailable();
+    // Where the muxer keeps the media data while it writes `outputPath`; gone
+    // after every run, but a killed program leaves it behind.
+    static QString scratchPath(const QString &outputPath) { return outputPath + QStringLiteral(".mdat"); }
+
+    // Elements the picture's way through the graph needs that are not
+    // installed. The sound needs none of its own when it is AAC already.
+    static QStringList missingElements();
 };

@@ -1,5 +1,6 @@
 #include "platform/media/ExportSession.h"
 
+#include "platform/Log.h"
 #include "platform/media/CropGeometry.h"
 #include "platform/media/ExportPipeline.h"
 
@@ -10,7 +11,14 @@
 
 std::shared_ptr<ExportSession> ExportSession::make(const MediaAsset &asset)
 {
-    if (!asset.isReadable() || asset.tracks(MediaType::video).isEmpty() || !ExportPipeline::isAvailable()) {
+    if (!asset.isReadable() || asset.tracks(MediaType::video).isEmpty()) {
+        return nullptr;
+    }
+    // A crop that cannot run says what it lacks.
+    if (const QStringList missing = ExportPipeline::missingElements(); !missing.isEmpty()) {
+        for (const QString &factory : missing) {
+            Log::line(QStringLiteral("❌ 缺少 GStreamer 组件: ") + factory);
+        }
         return nullptr;
     }
     return std::shared_ptr<ExportSession>(new ExportSession(asset));
@@ -54,7 +62,7 @@ void ExportSession::run()
     const ExportPipeline::Result result = ExportPipeline::run(settings, m_isCancelRequested, stallTimeoutMs);
     switch (result.outcome) {
     case ExportPipeline::Outcome::cancelled:
-        finish(Status::cancelled, std::nullopt);
+        finish(Status::cancelled, result.errorDescription);
         return;
     case ExportPipeline::Outcome::failed:
         finish(Status::failed, result.errorDescription);

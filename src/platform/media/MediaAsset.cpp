@@ -1,5 +1,6 @@
 #include "platform/media/MediaAsset.h"
 
+#include "platform/media/GstErrorText.h"
 #include "platform/media/GstPtr.h"
 #include "platform/media/MediaAssetHandles.h"
 
@@ -10,10 +11,6 @@
 namespace {
 // Only headers are read; a local file answers long before this.
 constexpr GstClockTime discoveryTimeout = 10 * GST_SECOND;
-
-struct DiscovererInfoUnref {
-    void operator()(GstDiscovererInfo *info) const { gst_discoverer_info_unref(info); }
-};
 
 QString orientationTag(const GstTagList *tags)
 {
@@ -51,27 +48,25 @@ MediaAsset::MediaAsset(const QString &path) : m_path(path)
     gchar *uri = gst_filename_to_uri(QFileInfo(path).absoluteFilePath().toUtf8().constData(), &rawError);
     media::GErrorHandle uriError(rawError);
     if (!uri) {
-        m_errorDescription = uriError ? QString::fromUtf8(uriError->message) : QStringLiteral("invalid path");
+        m_errorDescription = GstErrorText::of(uriError.get(), QStringLiteral("invalid path"));
         return;
     }
     const GCharPtr uriText(uri);
 
     rawError = nullptr;
-    GstPtr<GstDiscoverer> discoverer(gst_discoverer_new(discoveryTimeout, &rawError));
+    const media::GObjectHandle<GstDiscoverer> discoverer(gst_discoverer_new(discoveryTimeout, &rawError));
     media::GErrorHandle discovererError(rawError);
     if (!discoverer) {
-        m_errorDescription
-            = discovererError ? QString::fromUtf8(discovererError->message) : QStringLiteral("no discoverer");
+        m_errorDescription = GstErrorText::of(discovererError.get(), QStringLiteral("no discoverer"));
         return;
     }
 
     rawError = nullptr;
-    std::unique_ptr<GstDiscovererInfo, DiscovererInfoUnref> info(
-        gst_discoverer_discover_uri(discoverer.get(), uri, &rawError));
+    const media::GObjectHandle<GstDiscovererInfo> info(gst_discoverer_discover_uri(discoverer.get(), uri, &rawError));
     media::GErrorHandle error(rawError);
     const GstDiscovererResult result = info ? gst_discoverer_info_get_result(info.get()) : GST_DISCOVERER_ERROR;
     if (!info || (result != GST_DISCOVERER_OK && result != GST_DISCOVERER_MISSING_PLUGINS)) {
-        m_errorDescription = error ? QString::fromUtf8(error->message) : QStringLiteral("unreadable media file");
+        m_errorDescription = GstErrorText::of(error.get(), QStringLiteral("unreadable media file"));
         return;
     }
 

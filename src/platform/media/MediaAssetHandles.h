@@ -5,7 +5,7 @@
 #include <memory>
 
 // Owning holders for what GstPtr does not cover: messages, samples, errors,
-// and pipelines that must be stopped before they are dropped.
+// plain GObjects, and pipelines that must be stopped before they are dropped.
 namespace media {
 
 struct GstMessageUnref {
@@ -21,6 +21,13 @@ struct GErrorFree {
 using GstMessageHandle = std::unique_ptr<GstMessage, GstMessageUnref>;
 using GstSampleHandle = std::unique_ptr<GstSample, GstSampleUnref>;
 using GErrorHandle = std::unique_ptr<GError, GErrorFree>;
+
+// For GObjects that are not GstObjects (a discoverer, its results): they must
+// not go through gst_object_unref.
+struct GObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+template <typename T> using GObjectHandle = std::unique_ptr<T, GObjectUnref>;
 
 // Sets the pipeline to NULL before dropping it, so no streaming thread outlives it.
 struct PipelineStop {

@@ -1,5 +1,7 @@
 #include "ui/recording/RecordingViewState.h"
 
+#include "ui/recording/TeleprompterScroller.h"
+
 namespace {
 template <typename T, typename Signal> void assign(RecordingViewState *state, T &field, const T &value, Signal changed)
 {
@@ -13,6 +15,7 @@ template <typename T, typename Signal> void assign(RecordingViewState *state, T 
 
 RecordingViewState::RecordingViewState(QObject *parent) : QObject(parent)
 {
+    m_scroller = new TeleprompterScroller(this);
 }
 
 void RecordingViewState::setSelectedAspectRatio(VideoAspectRatio value)

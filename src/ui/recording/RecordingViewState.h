@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+class TeleprompterScroller;
+
 // The recording screen's own choices, kept for the screen's whole life. Every
 // part of the screen (picture area, control rows, teleprompter) reads and
 // writes them here and redraws from the change signals. Setters emit only
@@ -52,6 +54,9 @@ public:
     double scrollOffset() const { return m_scrollOffset; }
     void setScrollOffset(double value);
 
+    // Holds the scroll timer; lives as long as this state.
+    TeleprompterScroller *scroller() const { return m_scroller; }
+
 Q_SIGNALS:
     void selectedAspectRatioChanged();
     void selectedResolutionChanged();
@@ -77,4 +82,5 @@ private:
     TeleprompterFont m_selectedFont = TeleprompterFont::system;
     bool m_isScrolling = false;
     double m_scrollOffset = 0;
+    TeleprompterScroller *m_scroller = nullptr;
 };

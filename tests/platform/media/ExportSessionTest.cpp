@@ -1,12 +1,18 @@
 #include "platform/media/ExportSession.h"
 
+#include "capture/MediaProbe.h"
+#include "platform/media/ExportPipeline.h"
+#include "platform/media/GstPtr.h"
 #include "platform/media/ImageGenerator.h"
 #include "platform/media/MediaAssetTestFiles.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QPainter>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <condition_variable>
@@ -35,6 +41,18 @@ int exportAndWait(const std::shared_ptr<ExportSession> &session, std::thread::id
     std::lock_guard again(mutex);
     return calls;
 }
+
+// Takes a plugin out of this process's registry, as if it were not installed.
+void uninstallPlugin(const char *name)
+{
+    GstRegistry *registry = gst_registry_get();
+    if (GstPlugin *plugin = gst_registry_find_plugin(registry, name)) {
+        gst_registry_remove_plugin(registry, plugin);
+        gst_object_unref(plugin);
+    }
+}
+
+const char *noLibavFolderVariable = "VELTROSCOPE_TEST_NO_LIBAV_FOLDER";
 
 std::shared_ptr<ExportSession> cropSession(const QString &input, const QString &output, const QRectF &crop)
 {
@@ -189,4 +207,123 @@ TEST(ExportSession, CancelledExportSaysSo)
     session->cancelExport();
     EXPECT_EQ(exportAndWait(session), 1);
     EXPECT_EQ(session->status(), ExportSession::Status::cancelled);
+}
+
+TEST(ExportSession, FramesBeforeTheFirstKeyFrameAreNotEncodedAsGrey)
+{
+    QTemporaryDir dir;
+    const QString whole = dir.filePath("whole.mp4");
+    testfiles::VideoSpec clip;
+    clip.size = {160, 120};
+    clip.frameCount = 60;
+    clip.hasAudio = false;
+    clip.keyFrameInterval = 30;
+    // Red everywhere, with a small mark that moves so that every frame codes something.
+    ASSERT_TRUE(testfiles::writeDrawnVideo(whole, clip, [](int index) {
+        QImage image(160, 120, QImage::Format_RGB32);
+        image.fill(QColor(220, 30, 30));
+        QPainter(&image).fillRect(index * 2, 0, 8, 8, Qt::white);
+        return image;
+    }));
+    const QString input = dir.filePath("midgop.mp4");
+    ASSERT_TRUE(testfiles::writeStartingMidGop(whole, input, 10));
+
+    const QString output = dir.filePath("out.mp4");
+    const auto session = cropSession(input, output, QRectF(20, 0, 120, 120));
+    ASSERT_TRUE(session);
+    exportAndWait(session);
+    ASSERT_EQ(session->status(), ExportSession::Status::completed)
+        << session->errorDescription().value_or("").toStdString();
+
+    // The picture keeps its place in time: the start is filled, not dropped.
+    EXPECT_NEAR(MediaAsset(output).durationSeconds(), MediaAsset(input).durationSeconds(), 0.1);
+    for (const double seconds : {0.0, 0.3, 1.2}) {
+        QString error;
+        const auto picture = ImageGenerator(output).copyImage(seconds, &error);
+        ASSERT_TRUE(picture) << error.toStdString();
+        const QRgb centre = picture->pixel(60, 80);
+        EXPECT_GT(qRed(centre), 180) << seconds << " s";
+        EXPECT_LT(qGreen(centre), 80) << seconds << " s";
+    }
+}
+
+// Runs only as the child of the test below: a machine without the libav plugins.
+TEST(ExportWithoutLibav, DISABLED_Child)
+{
+    const QString folder = qEnvironmentVariable(noLibavFolderVariable);
+    if (folder.isEmpty()) {
+        GTEST_SKIP() << "only run by ExportSession.CropsWithoutTheLibavPlugins";
+    }
+    const QDir dir(folder);
+    uninstallPlugin("libav");
+    ASSERT_FALSE(GstPtr<GstElementFactory>(gst_element_factory_find("avenc_aac")));
+
+    // Other sound is encoded with the AAC encoder that is there.
+    auto session = cropSession(dir.filePath("mp3.mp4"), dir.filePath("mp3-out.mp4"), QRectF(20, 0, 120, 120));
+    ASSERT_TRUE(session);
+    exportAndWait(session);
+    ASSERT_EQ(session->status(), ExportSession::Status::completed)
+        << session->errorDescription().value_or("").toStdString();
+    MediaProbe probe = MediaProbe::read(dir.filePath("mp3-out.mp4"), false);
+    EXPECT_EQ(probe.audioCodec, "audio/mpeg");
+    EXPECT_EQ(probe.audioMpegVersion, 4);
+
+    // With no AAC encoder at all, AAC sound is still copied.
+    uninstallPlugin("voaacenc");
+    session = cropSession(dir.filePath("aac.mp4"), dir.filePath("aac-out.mp4"), QRectF(20, 0, 120, 120));
+    ASSERT_TRUE(session);
+    exportAndWait(session);
+    ASSERT_EQ(session->status(), ExportSession::Status::completed)
+        << session->errorDescription().value_or("").toStdString();
+    probe = MediaProbe::read(dir.filePath("aac-out.mp4"), false);
+    EXPECT_EQ(probe.width, 120);
+    EXPECT_EQ(probe.audioMpegVersion, 4);
+
+    // Other sound then fails the crop, naming what is missing.
+    LogCapture log;
+    session = cropSession(dir.filePath("mp3.mp4"), dir.filePath("mp3-lost.mp4"), QRectF(20, 0, 120, 120));
+    ASSERT_TRUE(session);
+    exportAndWait(session);
+    EXPECT_EQ(session->status(), ExportSession::Status::failed);
+    EXPECT_TRUE(session->errorDescription().value_or("").contains("avenc_aac"));
+    EXPECT_TRUE(log.contains("❌ 缺少 GStreamer 组件: avenc_aac")) << log.lines().join('\n').toStdString();
+
+    // A missing picture element is named before any export starts, and a
+    // graph built without it fails with its name.
+    uninstallPlugin("x264");
+    EXPECT_FALSE(ExportSession::make(MediaAsset(dir.filePath("aac.mp4"))));
+    EXPECT_TRUE(log.contains("❌ 缺少 GStreamer 组件: x264enc")) << log.lines().join('\n').toStdString();
+    ExportPipeline::Settings settings;
+    settings.inputPath = dir.filePath("aac.mp4");
+    settings.outputPath = dir.filePath("never.mp4");
+    settings.displaySize = {160, 120};
+    settings.cropRect = {20, 0, 120, 120};
+    const std::atomic<bool> notCancelled = false;
+    const ExportPipeline::Result result = ExportPipeline::run(settings, notCancelled, 10000);
+    EXPECT_EQ(result.outcome, ExportPipeline::Outcome::failed);
+    EXPECT_TRUE(result.errorDescription.contains("x264enc")) << result.errorDescription.toStdString();
+}
+
+TEST(ExportSession, CropsWithoutTheLibavPlugins)
+{
+    QTemporaryDir dir;
+    testfiles::VideoSpec clip;
+    clip.size = {160, 120};
+    clip.frameCount = 15;
+    ASSERT_TRUE(testfiles::writeVideo(dir.filePath("aac.mp4"), clip));
+    clip.audioEncoder = "lamemp3enc";
+    ASSERT_TRUE(testfiles::writeVideo(dir.filePath("mp3.mp4"), clip));
+
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(noLibavFolderVariable), dir.path());
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+        {"--gtest_filter=ExportWithoutLibav.DISABLED_Child", "--gtest_also_run_disabled_tests"});
+    ASSERT_TRUE(child.waitForStarted());
+    ASSERT_TRUE(child.waitForFinished(240000));
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0) << "the child's failures are printed above";
+    EXPECT_TRUE(QFile::exists(dir.filePath("aac-out.mp4")));
 }

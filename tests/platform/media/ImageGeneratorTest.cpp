@@ -1,12 +1,17 @@
 #include "platform/media/ImageGenerator.h"
 
 #include "platform/media/MediaAssetTestFiles.h"
+#include "support/MainLoop.h"
 
 #include <gtest/gtest.h>
 
 #include <QColor>
 #include <QPainter>
 #include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 // Frame n is a flat grey of level 8n, so a picture tells its frame number.
@@ -29,6 +34,18 @@ QImage cornerMark(int)
 int grey(const QImage &image, int x, int y)
 {
     return qGray(image.pixel(x, y));
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 } // namespace
 
@@ -96,18 +113,81 @@ TEST(ImageGenerator, TurnsThePictureUprightAndFitsTheBox)
     EXPECT_GT(grey(*raw, 40, 40), 200);
 }
 
-TEST(ImageGenerator, UnreadableFilesReportAnError)
+TEST(ImageGenerator, BrokenFilesReportAnError)
 {
     QTemporaryDir dir;
-    QString error;
-    EXPECT_FALSE(ImageGenerator(dir.filePath("missing.mp4")).copyImage(0.5, &error));
+    const auto failureOf = [](const QString &path) {
+        ImageGenerator generator(path);
+        generator.setAppliesPreferredTrackTransform(true);
+        generator.setMaximumSize({320, 320});
+        QString error;
+        const auto image = generator.copyImage(0.5, &error);
+        return image ? QString() : error;
+    };
+
+    QString error = failureOf(dir.filePath("missing.mp4"));
     EXPECT_TRUE(error.contains("missing.mp4")) << error.toStdString();
+
+    const QString empty = dir.filePath("empty.mp4");
+    ASSERT_TRUE(writeBytes(empty, {}));
+    EXPECT_FALSE(failureOf(empty).isEmpty());
+
+    const QString garbage = dir.filePath("garbage.mp4");
+    QByteArray noise(64 * 1024, '\0');
+    for (qsizetype i = 0; i < noise.size(); ++i) {
+        noise[i] = char((i * 7919) % 251);
+    }
+    ASSERT_TRUE(writeBytes(garbage, QByteArray::fromHex("0000001866747970") + noise));
+    EXPECT_FALSE(failureOf(garbage).isEmpty());
+
+    // A recording cut short before its index was written.
+    const QString whole = dir.filePath("whole.mp4");
+    testfiles::VideoSpec clip;
+    clip.size = {160, 120};
+    clip.frameCount = 30;
+    ASSERT_TRUE(testfiles::writeVideo(whole, clip));
+    const QByteArray bytes = readBytes(whole);
+    const QString truncated = dir.filePath("truncated.mp4");
+    ASSERT_TRUE(writeBytes(truncated, bytes.left(bytes.indexOf("moov") - 4)));
+    EXPECT_FALSE(failureOf(truncated).isEmpty());
 
     const QString sound = dir.filePath("sound.mp4");
     ASSERT_TRUE(testfiles::writeSoundOnly(sound, 1.0));
-    error.clear();
-    EXPECT_FALSE(ImageGenerator(sound).copyImage(0.5, &error));
-    EXPECT_FALSE(error.isEmpty());
+    error = failureOf(sound);
+    EXPECT_TRUE(error.contains("no video track")) << error.toStdString();
+}
+
+TEST(ImageGenerator, StalledFileGivesUpAndIsStoppedOnceItsWriterEnds)
+{
+    QTemporaryDir dir;
+    const QString whole = dir.filePath("whole.mp4");
+    testfiles::VideoSpec clip;
+    clip.size = {160, 120};
+    clip.frameCount = 30;
+    clip.hasAudio = false;
+    ASSERT_TRUE(testfiles::writeVideo(whole, clip));
+    const QByteArray bytes = readBytes(whole);
+
+    // A pipe that delivers the start of the file and then nothing, like a
+    // file on a hung network share.
+    const QString fifo = dir.filePath("stalled.mp4");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const int writer = ::open(QFile::encodeName(fifo).constData(), O_RDWR);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::write(writer, bytes.constData(), 64), 64);
+
+    ImageGenerator generator(fifo);
+    generator.setTimeoutSeconds(0.5);
+    QString error;
+    EXPECT_FALSE(generator.copyImage(0.5, &error));
+    EXPECT_TRUE(error.contains("timed out")) << error.toStdString();
+
+    // The rest arrives after the extractor has returned: whatever the graph
+    // does with it now must not reach the finished call.
+    const qsizetype rest = bytes.size() - 64;
+    EXPECT_EQ(::write(writer, bytes.constData() + 64, size_t(rest)), rest);
+    ::close(writer);
+    EXPECT_TRUE(MainLoop::waitUntil([] { return ImageGenerator::graphsStoppingInBackground() == 0; }, 60000));
 }
 
 TEST(ImageGenerator, ClipShorterThanTheTimeStillGivesAPicture)

@@ -24,6 +24,7 @@ struct VideoSpec {
     QString audioEncoder = QStringLiteral("avenc_aac");
     QString orientation; // "rotate-90" etc.; empty for none
     bool hasBFrames = false; // needs a slower preset
+    int keyFrameInterval = 0; // frames; 0 leaves it to the encoder
     QString pattern = QStringLiteral("ball");
 };
 
@@ -36,6 +37,9 @@ inline QString videoBranch(const VideoSpec &clip, const QString &source)
               .arg(clip.framesPerSecond);
     branch += clip.hasBFrames ? QStringLiteral(" ! x264enc speed-preset=veryfast bframes=3")
                               : QStringLiteral(" ! x264enc speed-preset=ultrafast");
+    if (clip.keyFrameInterval > 0) {
+        branch += QStringLiteral(" key-int-max=%1").arg(clip.keyFrameInterval);
+    }
     return branch + QStringLiteral(" ! h264parse ! mux.");
 }
 
@@ -179,6 +183,37 @@ inline bool writeDrawnVideo(const QString &path, const VideoSpec &clip, const st
     gst_app_src_end_of_stream(GST_APP_SRC(source));
     gst_object_unref(source);
     return runToEnd(pipeline) && setOrientation(path, clip.orientation);
+}
+
+// `source`'s video with its first `skippedFrames` coded frames cut away, so
+// that it begins with frames referring to a picture the file no longer holds,
+// the way a recording can start.
+inline bool writeStartingMidGop(const QString &source, const QString &path, int skippedFrames)
+{
+    const QString description = QStringLiteral("filesrc location=\"%1\" ! qtdemux ! h264parse ! identity name=cut"
+                                               " ! mp4mux ! filesink location=\"%2\"")
+                                    .arg(source, path);
+    GError *error = nullptr;
+    GstElement *pipeline = gst_parse_launch(description.toUtf8().constData(), &error);
+    if (error || !pipeline) {
+        if (error) {
+            g_error_free(error);
+        }
+        return false;
+    }
+    GstElement *cut = gst_bin_get_by_name(GST_BIN(pipeline), "cut");
+    GstPad *pad = gst_element_get_static_pad(cut, "sink");
+    auto *remaining = new int(skippedFrames);
+    gst_pad_add_probe(
+        pad, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad *, GstPadProbeInfo *, gpointer data) {
+            int *left = static_cast<int *>(data);
+            return *left > 0 ? (--*left, GST_PAD_PROBE_DROP) : GST_PAD_PROBE_OK;
+        },
+        remaining, [](gpointer data) { delete static_cast<int *>(data); });
+    gst_object_unref(pad);
+    gst_object_unref(cut);
+    return runToEnd(pipeline);
 }
 
 // Types of the top-level boxes, in file order: "ftyp", "moov", "mdat", ...

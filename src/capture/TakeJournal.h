@@ -1,0 +1,54 @@
+#pragma once
+
+#include "library/VideoAspectRatio.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+
+#include <mutex>
+
+// Takes that were started but are not in the library yet, kept in a small file
+// of the data folder, so that a take whose program ended early (quit, crash,
+// kill, power loss) is finished at the next start. Any thread.
+class TakeJournal {
+public:
+    struct Entry {
+        QString path; // the recording
+        VideoAspectRatio aspectRatio = VideoAspectRatio::ratio16x9; // chosen at its start
+        qint64 processId = 0; // the program that recorded it
+
+        friend bool operator==(const Entry &, const Entry &) = default;
+    };
+
+    // The journal of this user's data folder.
+    static TakeJournal &shared();
+    static QString defaultFilePath();
+
+    explicit TakeJournal(const QString &filePath);
+
+    QString filePath() const { return m_filePath; }
+
+    // A take begins: it stays listed until remove().
+    void noteStarted(const QString &path, VideoAspectRatio aspectRatio);
+    // The take's library row was added, or there is nothing left to finish.
+    void remove(const QString &path);
+
+    QList<Entry> entries() const;
+    // Entries left behind by programs that no longer run: neither this one's
+    // own takes nor those of another copy of the program still at work.
+    QList<Entry> unfinishedEntries() const;
+    // The same, now counted as this program's own, so that they are handed
+    // out once only.
+    QList<Entry> adoptUnfinishedEntries();
+
+private:
+    QList<Entry> unfinishedLocked() const;
+    QList<Entry> read() const;
+    void write(const QList<Entry> &entries) const;
+    static bool isAnotherRunningCopy(qint64 processId);
+
+    QString m_filePath;
+    mutable std::mutex m_mutex;
+    QSet<QString> m_ownPaths;
+};

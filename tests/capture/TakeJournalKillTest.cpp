@@ -1,0 +1,196 @@
+#include "CameraManagerTestSupport.h"
+
+#include "capture/TakeJournal.h"
+#include "library/DatabaseManager.h"
+#include "platform/desktop/AppPaths.h"
+#include "platform/media/ExportPipeline.h"
+#include "platform/media/MediaAsset.h"
+#include "platform/media/MediaAssetTestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <thread>
+
+// A program killed in the middle of a take, and the next start that finishes
+// it. The child runs this same binary with a data folder handed down, so
+// that the parent reads the journal the child left behind.
+namespace {
+const char *folderVariable = "VELTROSCOPE_TEST_TAKE_FOLDER";
+const char *dataVariable = "VELTROSCOPE_TEST_TAKE_DATA_HOME";
+constexpr int processingTimeoutMs = 120000;
+
+QString markerIn(const QString &folder)
+{
+    return folder + QStringLiteral("/child-ready");
+}
+
+// In the child: use the parent's data folder before anything looks it up.
+bool takeOverParentsDataFolder()
+{
+    const QByteArray dataHome = qgetenv(dataVariable);
+    if (dataHome.isEmpty()) {
+        return false;
+    }
+    qputenv("XDG_DATA_HOME", dataHome);
+    return true;
+}
+
+// The marker names the child's private home, which a killed child cannot
+// clear away itself.
+void signalReady(const QString &folder)
+{
+    QFile marker(markerIn(folder) + ".part");
+    marker.open(QIODevice::WriteOnly);
+    marker.write(QDir::homePath().toUtf8());
+    marker.close();
+    marker.rename(markerIn(folder));
+}
+
+// Starts the child test, waits for it to say it is ready and kills it.
+void runAndKill(const char *childTest, const QString &folder)
+{
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(folderVariable), folder);
+    environment.insert(QString::fromLatin1(dataVariable), qEnvironmentVariable("XDG_DATA_HOME"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+        {QStringLiteral("--gtest_filter=") + QString::fromLatin1(childTest), "--gtest_also_run_disabled_tests"});
+    ASSERT_TRUE(child.waitForStarted());
+    const bool isReady = MainLoop::waitUntil([&] { return QFile::exists(markerIn(folder)); }, 90000);
+    ::kill(pid_t(child.processId()), SIGKILL);
+    ASSERT_TRUE(child.waitForFinished(10000));
+    ASSERT_TRUE(isReady) << "the child never got ready";
+    QFile marker(markerIn(folder));
+    ASSERT_TRUE(marker.open(QIODevice::ReadOnly));
+    const QString childHome = QString::fromUtf8(marker.readAll());
+    marker.close();
+    marker.remove();
+    if (childHome.startsWith(QDir::tempPath() + "/veltroscope-test-")) {
+        QDir(childHome).removeRecursively();
+    }
+}
+
+// The next start: a manager without devices finishes what the journal holds.
+std::unique_ptr<CameraManager> nextStart()
+{
+    auto manager = std::make_unique<CameraManager>(
+        std::make_shared<StaticDeviceProvider>(), std::make_shared<FixedCapturePermissions>(true, true));
+    manager->processUnfinishedTakes();
+    return manager;
+}
+
+bool waitForVideos(qsizetype count)
+{
+    return MainLoop::waitUntil(
+        [count] { return DatabaseManager::shared().videos().size() >= count; }, processingTimeoutMs);
+}
+} // namespace
+
+TEST(TakeJournalKill, DISABLED_ChildRecordsUntilKilled)
+{
+    if (!takeOverParentsDataFolder()) {
+        GTEST_SKIP() << "only run by TakeJournalKill.TakeKilledWhileRecordingIsFinishedAtTheNextStart";
+    }
+    const QString folder = qEnvironmentVariable(folderVariable);
+    LogCapture log;
+    CameraManager manager(
+        TestDevices::provider({TestDevices::camera("Pattern", "test:pattern")}), TestDevices::permissions());
+    ASSERT_TRUE(CameraManagerTest::waitForSetup(log));
+    ASSERT_TRUE(CameraManagerTest::waitForPreview(manager));
+    manager.setSaveFolder(folder);
+    manager.configureResolution(VideoResolution::p720, VideoAspectRatio::ratio1x1);
+    manager.startRecording();
+    ASSERT_TRUE(manager.currentRecordingURL());
+    const QString path = *manager.currentRecordingURL();
+    // A few fragments on disk, a key frame among them.
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return QFileInfo(path).size() > 64 * 1024; }, 60000));
+    MainLoop::spin(1500);
+    signalReady(folder);
+    MainLoop::spin(60000);
+}
+
+TEST(TakeJournalKill, TakeKilledWhileRecordingIsFinishedAtTheNextStart)
+{
+    QTemporaryDir folder;
+    runAndKill("TakeJournalKill.DISABLED_ChildRecordsUntilKilled", folder.path());
+    const QList<TakeJournal::Entry> left = TakeJournal::shared().entries();
+    ASSERT_EQ(left.size(), 1);
+    const QString path = left.first().path;
+    EXPECT_EQ(left.first().aspectRatio, VideoAspectRatio::ratio1x1);
+    ASSERT_TRUE(QFileInfo(path).isFile());
+
+    LogCapture log;
+    auto manager = nextStart();
+    ASSERT_TRUE(waitForVideos(1));
+    MainLoop::drain();
+
+    EXPECT_TRUE(log.contains("⚠️ 继续处理上次未完成的录制: " + path));
+    EXPECT_TRUE(log.contains("✅ 录制完成: " + path));
+    EXPECT_TRUE(log.contains("✂️ 已按比例 1.0 裁剪视频")) << log.lines().join('\n').toStdString();
+    const QList<MediaTrack> video = MediaAsset(path).tracks(MediaType::video);
+    ASSERT_EQ(video.size(), 1);
+    EXPECT_EQ(video.first().naturalSize, QSizeF(720, 720));
+    EXPECT_EQ(DatabaseManager::shared().videos().first().filePath, path);
+    const QString thumbnail = AppPaths::thumbnailsFolder() + "/" + QFileInfo(path).completeBaseName() + ".png";
+    EXPECT_EQ(QImage(thumbnail).size(), QSize(320, 320));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{QFileInfo(path).fileName()});
+    EXPECT_TRUE(TakeJournal::shared().entries().isEmpty());
+}
+
+TEST(TakeJournalKill, DISABLED_ChildExportsUntilKilled)
+{
+    if (!takeOverParentsDataFolder()) {
+        GTEST_SKIP() << "only run by TakeJournalKill.TakeKilledWhileCroppingIsFinishedAtTheNextStart";
+    }
+    const QString folder = qEnvironmentVariable(folderVariable);
+    const QString path = folder + "/take.mp4";
+    TakeJournal::shared().noteStarted(path, VideoAspectRatio::ratio1x1);
+    CameraManager manager(std::make_shared<StaticDeviceProvider>(), TestDevices::permissions());
+    manager.configureResolution(VideoResolution::p720, VideoAspectRatio::ratio1x1);
+    std::thread([&] { manager.fileOutputDidFinishRecording(path, std::nullopt); }).join();
+
+    // The moment the export has written anything, the whole program freezes,
+    // so that the kill finds it mid-export however fast the machine is.
+    const QString scratch = ExportPipeline::scratchPath(folder + "/take.cropped.mp4");
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return QFileInfo(scratch).size() > 0; }, 60000));
+    signalReady(folder);
+    ::raise(SIGSTOP);
+}
+
+TEST(TakeJournalKill, TakeKilledWhileCroppingIsFinishedAtTheNextStart)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("take.mp4");
+    testfiles::VideoSpec clip;
+    clip.size = {640, 480};
+    clip.frameCount = 90;
+    clip.pattern = "snow"; // slow to encode
+    ASSERT_TRUE(testfiles::writeVideo(path, clip));
+
+    runAndKill("TakeJournalKill.DISABLED_ChildExportsUntilKilled", folder.path());
+    ASSERT_EQ(TakeJournal::shared().entries().size(), 1);
+    EXPECT_TRUE(QFile::exists(folder.filePath("take.cropped.mp4")));
+    EXPECT_TRUE(QFile::exists(folder.filePath("take.cropped.mp4.mdat")));
+    EXPECT_EQ(MediaAsset(path).tracks(MediaType::video).first().naturalSize, QSizeF(640, 480));
+
+    LogCapture log;
+    auto manager = nextStart();
+    ASSERT_TRUE(waitForVideos(1));
+    MainLoop::drain();
+
+    EXPECT_TRUE(log.contains("✂️ 已按比例 1.0 裁剪视频")) << log.lines().join('\n').toStdString();
+    EXPECT_EQ(MediaAsset(path).tracks(MediaType::video).first().naturalSize, QSizeF(480, 480));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"take.mp4"});
+    EXPECT_EQ(DatabaseManager::shared().videos().first().filePath, path);
+    EXPECT_TRUE(TakeJournal::shared().entries().isEmpty());
+}
