@@ -6,6 +6,8 @@
 #include "ui/recording/RecordingControlPanel.h"
 #include "ui/recording/RecordingStyle.h"
 #include "ui/recording/RecordingViewState.h"
+#include "ui/recording/TeleprompterControlsRow.h"
+#include "ui/recording/TeleprompterView.h"
 #include "ui/recording/VoiceCommandWiring.h"
 #include "voice/SpeechRecognitionManager.h"
 
@@ -32,6 +34,8 @@ RecordingView::RecordingView(CameraManager *cameraManager, DatabaseManager *dbMa
     m_voiceCommands = new VoiceCommandWiring(cameraManager, m_speechManager, m_viewState, microphoneAccess, this);
     m_pictureArea = new PictureArea(cameraManager, m_viewState, this);
     m_controlPanel = new RecordingControlPanel(cameraManager, m_speechManager, m_viewState, this);
+    m_pictureArea->setTeleprompterView(new TeleprompterView(m_viewState));
+    m_controlPanel->setTeleprompterControls(new TeleprompterControlsRow(m_viewState, dbManager));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

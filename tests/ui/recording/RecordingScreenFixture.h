@@ -67,7 +67,7 @@ inline CaptureDevice colourBars(
 
 struct ScreenOptions {
     QList<CaptureDevice> cameras = {colourBars()};
-    std::optional<Script> script;
+    std::optional<Script> script = std::nullopt;
     QSize windowSize = QSize(1100, 780);
     bool microphoneGranted = true;
     // The real keyword engine (slow to load); without it the listener never starts.

@@ -11,6 +11,7 @@
 #include "ui/recording/RecordingIndicator.h"
 #include "ui/recording/RecordingViewState.h"
 #include "ui/recording/SegmentedControl.h"
+#include "ui/recording/TeleprompterControlsRow.h"
 #include "ui/recording/VoiceFeedbackRow.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QLabel>
 #include <QPointer>
 #include <QTabBar>
 
@@ -68,12 +70,25 @@ void expectNothingClipped(const Screen &screen)
             label->width() - label->padding().left() - label->padding().right())
             << "cut with an ellipsis, never clipped";
     }
+    for (QLabel *label : screen.view->findChildren<QLabel *>()) {
+        if (label->isVisible() && !qobject_cast<ElidedLabel *>(label) && !label->text().isEmpty()) {
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+                << label->text().toStdString();
+        }
+    }
     for (SegmentedControl *control : screen.view->findChildren<SegmentedControl *>()) {
         EXPECT_GE(control->width(), control->minimumSizeHint().width()) << control->label().toStdString();
     }
     // The items of each row stand side by side without touching.
-    for (QWidget *row : {static_cast<QWidget *>(screen.view->controlPanel()->cameraRow()),
-             static_cast<QWidget *>(screen.view->controlPanel()->voiceFeedbackRow())}) {
+    QList<QWidget *> rows = {screen.view->controlPanel()->cameraRow(), screen.view->controlPanel()->voiceFeedbackRow()};
+    if (auto *teleprompterRow
+        = qobject_cast<TeleprompterControlsRow *>(screen.view->controlPanel()->teleprompterControls())) {
+        rows << teleprompterRow << teleprompterRow->group();
+    }
+    for (QWidget *row : rows) {
+        if (!row->isVisible()) {
+            continue;
+        }
         const QList<QWidget *> items = shownItems(row);
         for (int i = 0; i < items.size(); ++i) {
             EXPECT_TRUE(row->rect().contains(items[i]->geometry())) << items[i]->metaObject()->className();
@@ -105,8 +120,13 @@ TEST(RecordingScreenLayout, FitsTheMinimumWindowWithoutClipping)
         QStringLiteral("识别中: 大家好欢迎收看本期节目今天我们来聊一聊怎样在家里录出好看的口播视频"
                        "先说灯光再说收音最后说说剪辑的时候要注意什么好了现在开始录制"));
     voice->recognitionBadge()->show();
+    // The teleprompter on: row 2 shows all of its controls.
+    screen.view->viewState()->setTeleprompterText(QStringLiteral("大家好"));
+    screen.view->viewState()->setIsTeleprompterVisible(true);
     MainLoop::drain();
     ASSERT_EQ(screen.tabs.size(), QSize(960, 680));
+    ASSERT_NE(screen.view->controlPanel()->teleprompterControls(), nullptr);
+    EXPECT_TRUE(screen.view->pictureArea()->isTeleprompterShown());
     ASSERT_LE(screen.view->width(), 960);
 
     expectNothingClipped(screen);
