@@ -17,6 +17,8 @@
 #include "ui/recording/RecordButton.h"
 #include "ui/recording/RecordingControlPanel.h"
 #include "ui/recording/RecordingView.h"
+#include "ui/recording/RecordingViewState.h"
+#include "ui/recording/TeleprompterScroller.h"
 #include "ui/recording/VoiceFeedbackRow.h"
 #include "voice/SpeechRecognitionManager.h"
 
@@ -273,6 +275,7 @@ int main(int argc, char **argv)
 
     Figures screenPreview;
     Figures screenRecording;
+    Figures screenTeleprompter;
     QSize previewSize;
     {
         auto provider = std::make_shared<StaticDeviceProvider>(
@@ -311,6 +314,18 @@ int main(int argc, char **argv)
             view->pictureArea()->preview()->devicePixelSize().height());
         screenPreview = measureScreen(app, *view, camera, false);
         screenRecording = measureScreen(app, *view, camera, true);
+        // Beyond the comparison: the preview with the teleprompter box over
+        // it, scrolling, which every frame repaints.
+        QString script;
+        for (int line = 0; line < 200; ++line) {
+            script += QStringLiteral("第%1行：大家好，欢迎收看本期节目，今天我们来聊一聊口播视频。\n").arg(line);
+        }
+        view->viewState()->setTeleprompterText(script);
+        view->viewState()->setIsTeleprompterVisible(true);
+        view->viewState()->scroller()->startScrolling();
+        spin(1000);
+        screenTeleprompter = measureScreen(app, *view, camera, false);
+        view->viewState()->scroller()->resetScrolling();
         window.clear();
         delete view;
     }
@@ -320,5 +335,6 @@ int main(int argc, char **argv)
 
     print("preview alone", screenPreview, barePreview);
     print("preview + recording", screenRecording, bareRecording);
+    print("preview + teleprompter scrolling (against the bare preview)", screenTeleprompter, barePreview);
     return 0;
 }
