@@ -97,9 +97,17 @@ void CameraPreviewView::paintEvent(QPaintEvent *)
     }
     // Aspect-fill: the centred part of the frame with the view's proportions.
     const double scale = std::max(double(target.width()) / image.width(), double(target.height()) / image.height());
-    const QSizeF shown(target.width() / scale, target.height() / scale);
-    const QRectF source(QPointF((image.width() - shown.width()) / 2, (image.height() - shown.height()) / 2), shown);
-    painter.drawImage(QRectF(target), image, source);
+    if (std::abs(scale - 1) < 1e-9) {
+        // The frame covers the view at one pixel per pixel: a plain copy from
+        // a whole-pixel offset, the fastest way there is.
+        const QPoint offset((image.width() - target.width()) / 2, (image.height() - target.height()) / 2);
+        painter.drawImage(QPoint(0, 0), image, QRect(offset, target.size()));
+    } else {
+        // Between a resize and the pipeline catching up: scaled here, for a few frames.
+        const QSizeF shown(target.width() / scale, target.height() / scale);
+        const QRectF source(QPointF((image.width() - shown.width()) / 2, (image.height() - shown.height()) / 2), shown);
+        painter.drawImage(QRectF(target), image, source);
+    }
 
     if (frame.number != m_lastFrameNumber) {
         if (m_lastFrameNumber > 0 && frame.number > m_lastFrameNumber + 1) {
