@@ -7,6 +7,7 @@
 #include "capture/CameraManager.h"
 #include "capture/MediaProbe.h"
 #include "library/DatabaseManager.h"
+#include "platform/media/CaptureSession.h"
 #include "ui/recording/CameraPreviewView.h"
 #include "ui/recording/CameraRow.h"
 #include "ui/recording/PictureArea.h"
@@ -108,7 +109,10 @@ TEST(EndToEnd, RecordWithTheButtonThenByVoice)
     ASSERT_TRUE(MainLoop::waitUntil(
         [&] { return !log.linesStartingWith(QStringLiteral("✅ 音频连接已启用 active=")).isEmpty(); }, 20000));
     ASSERT_TRUE(MainLoop::waitUntil([&] { return listener->isListening(); }, 20000)) << "the screen starts listening";
-    ASSERT_TRUE(MainLoop::waitUntil([&] { return screen->pictureArea()->preview()->framesShown() > 5; }, 20000));
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return screen->pictureArea()->preview()->framesShown() > 5; }, 20000))
+        << "frames at the preview sink: " << camera->captureSession()->previewFrameCount() << ", camera size "
+        << camera->captureSession()->activeVideoSize().width() << "x"
+        << camera->captureSession()->activeVideoSize().height();
 
     // 1. 720p, "开始录制", three seconds with something said, "停止录制".
     QTest::mouseClick(choices->resolutionControl()->segment(1), Qt::LeftButton);
