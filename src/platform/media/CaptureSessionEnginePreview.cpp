@@ -61,10 +61,40 @@ void releaseMappedSample(void *info)
     delete mapped;
 }
 
+// A PipeWire camera lends its own buffers, and held downstream they can run
+// out: on a busy machine the camera then stops for good. Copied out at once,
+// the camera's buffers go straight back to it.
+void returnCameraBuffersAtOnce(GstElement *source)
+{
+    if (!source) {
+        return;
+    }
+    auto copyIfLending = [](GstElement *element) {
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "always-copy")) {
+            g_object_set(element, "always-copy", TRUE, nullptr);
+        }
+    };
+    copyIfLending(source);
+    if (!GST_IS_BIN(source)) {
+        return;
+    }
+    GstIterator *inside = gst_bin_iterate_recurse(GST_BIN(source));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(inside, &item) == GST_ITERATOR_OK) {
+        copyIfLending(GST_ELEMENT(g_value_get_object(&item)));
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(inside);
+}
+
 } // namespace
 
 bool CaptureSessionEngine::buildPreviewChain(Branch &branch, GstElement *tee)
 {
+    // The preview is the first to hold the camera's frames.
+    returnCameraBuffersAtOnce(branch.elements.empty() ? nullptr : branch.elements.front().get());
+
     GstElement *queue = GstChain::make("queue");
     if (queue) {
         // Never more than two frames waiting: the preview shows the newest one
