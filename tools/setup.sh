@@ -24,10 +24,14 @@ packages=(
   # virtual devices for the integration tests
   pipewire pipewire-bin wireplumber pipewire-pulse gstreamer1.0-pipewire
   pulseaudio-utils dbus
+  # desktop integration: the install tests validate the menu entry and metainfo
+  desktop-file-utils appstream
   # library
   libsqlite3-dev
   # speech engine delivery and test audio
   espeak-ng sox bzip2 curl
+  # Hanzi readings for voice following (MIT; the build makes its table from them)
+  golang-github-mozillazg-go-pinyin-dev
 )
 if ! command -v npm >/dev/null 2>&1; then packages+=(npm); fi
 

@@ -22,6 +22,9 @@ const QHash<QString, QStringList> &themeTable()
         {QStringLiteral("plus"), {QStringLiteral("list-add"), QStringLiteral("document-new")}},
         {QStringLiteral("trash"), {QStringLiteral("edit-delete"), QStringLiteral("user-trash")}},
         {QStringLiteral("pencil"), {QStringLiteral("document-edit")}},
+        {QStringLiteral("video.fill"), {QStringLiteral("camera-video-symbolic"), QStringLiteral("video-x-generic")}},
+        {QStringLiteral("video.slash"), {QStringLiteral("camera-disabled-symbolic"), QStringLiteral("camera-video")}},
+        {QStringLiteral("folder"), {QStringLiteral("folder-symbolic"), QStringLiteral("folder")}},
         {QStringLiteral("doc.text.magnifyingglass"), {QStringLiteral("edit-find"), QStringLiteral("system-search")}},
     };
     return table;

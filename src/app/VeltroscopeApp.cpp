@@ -1,6 +1,7 @@
 #include "app/VeltroscopeApp.h"
 
 #include "app/MainWindow.h"
+#include "app/RecordingSleepGuard.h"
 #include "capture/CameraManager.h"
 #include "library/DatabaseManager.h"
 
@@ -11,7 +12,9 @@ VeltroscopeApp::VeltroscopeApp(QObject *parent) : VeltroscopeApp(std::make_uniqu
 }
 
 VeltroscopeApp::VeltroscopeApp(std::unique_ptr<CameraManager> cameraManager, QObject *parent)
-    : QObject(parent), m_cameraManager(std::move(cameraManager)), m_dbManager(&DatabaseManager::shared())
+    : QObject(parent), m_cameraManager(std::move(cameraManager)),
+      m_sleepGuard(std::make_unique<RecordingSleepGuard>(m_cameraManager.get())),
+      m_dbManager(&DatabaseManager::shared())
 {
     m_cameraManager->processUnfinishedTakes();
     if (QCoreApplication *application = QCoreApplication::instance()) {

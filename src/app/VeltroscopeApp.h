@@ -10,6 +10,7 @@
 class CameraManager;
 class DatabaseManager;
 class MainWindow;
+class RecordingSleepGuard;
 
 // Application state: the two long-lived managers, the selected tab and the
 // script last handed to the recording tab. The window is built from it.
@@ -52,6 +53,7 @@ Q_SIGNALS:
 
 private:
     std::unique_ptr<CameraManager> m_cameraManager;
+    std::unique_ptr<RecordingSleepGuard> m_sleepGuard;
     DatabaseManager *m_dbManager;
     qint64 m_selectedTab = recordingTab;
     std::optional<Script> m_scriptToRecord;

@@ -12,6 +12,8 @@ int main(int argc, char **argv)
     QApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Veltroscope"));
     QCoreApplication::setApplicationName(QStringLiteral("Veltroscope"));
+    // Lets Wayland desktops match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("app.veltroscope.Veltroscope"));
     AppResources::ensureLoaded();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/AppIcon.png")));
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {

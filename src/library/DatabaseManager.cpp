@@ -3,6 +3,7 @@
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/desktop/AppPaths.h"
+#include "platform/desktop/DesktopTrash.h"
 
 #include <QDir>
 #include <QFile>
@@ -262,7 +263,7 @@ void DatabaseManager::deleteVideo(int64_t id, bool alsoDeleteFile, const QString
         }
     }
     if (alsoDeleteFile) {
-        QFile::remove(filePath); // a missing file or no permission is ignored
+        DesktopTrash::moveToTrashOrRemove(filePath); // a missing file or no permission is ignored
     }
     loadVideos();
 }

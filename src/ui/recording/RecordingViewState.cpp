@@ -72,3 +72,8 @@ void RecordingViewState::setScrollOffset(double value)
 {
     assign(this, m_scrollOffset, value, &RecordingViewState::scrollOffsetChanged);
 }
+
+void RecordingViewState::setIsVoiceFollowing(bool value)
+{
+    assign(this, m_isVoiceFollowing, value, &RecordingViewState::isVoiceFollowingChanged);
+}

@@ -26,6 +26,7 @@ class RecordingViewState : public QObject {
     Q_PROPERTY(double lineSpacing READ lineSpacing WRITE setLineSpacing NOTIFY lineSpacingChanged)
     Q_PROPERTY(bool isScrolling READ isScrolling WRITE setIsScrolling NOTIFY isScrollingChanged)
     Q_PROPERTY(double scrollOffset READ scrollOffset WRITE setScrollOffset NOTIFY scrollOffsetChanged)
+    Q_PROPERTY(bool isVoiceFollowing READ isVoiceFollowing WRITE setIsVoiceFollowing NOTIFY isVoiceFollowingChanged)
 
 public:
     explicit RecordingViewState(QObject *parent = nullptr);
@@ -53,6 +54,10 @@ public:
     void setIsScrolling(bool value);
     double scrollOffset() const { return m_scrollOffset; }
     void setScrollOffset(double value);
+    // "跟读滚动": the offset follows the speaker's voice instead of the timer;
+    // start/pause and reset then pause, resume and restart the following.
+    bool isVoiceFollowing() const { return m_isVoiceFollowing; }
+    void setIsVoiceFollowing(bool value);
 
     // Holds the scroll timer; lives as long as this state.
     TeleprompterScroller *scroller() const { return m_scroller; }
@@ -69,6 +74,7 @@ Q_SIGNALS:
     void selectedFontChanged();
     void isScrollingChanged();
     void scrollOffsetChanged();
+    void isVoiceFollowingChanged();
 
 private:
     VideoAspectRatio m_selectedAspectRatio = VideoAspectRatio::ratio16x9;
@@ -82,5 +88,6 @@ private:
     TeleprompterFont m_selectedFont = TeleprompterFont::system;
     bool m_isScrolling = false;
     double m_scrollOffset = 0;
+    bool m_isVoiceFollowing = false;
     TeleprompterScroller *m_scroller = nullptr;
 };

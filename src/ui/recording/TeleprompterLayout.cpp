@@ -156,3 +156,23 @@ int TeleprompterLayout::draw(QPainter *painter, double top, double bottom) const
     }
     return drawn;
 }
+
+int TeleprompterLayout::lineIndexForTextPosition(int position) const
+{
+    if (position < 0 || position >= m_layout.text().size()) {
+        return -1;
+    }
+    // Text lines come first in lines(), in the layout's own order.
+    const QTextLine line = m_layout.lineForTextPosition(position);
+    return line.isValid() ? line.lineNumber() : -1;
+}
+
+int TeleprompterLayout::lineIndexAt(double y) const
+{
+    if (m_lines.empty()) {
+        return -1;
+    }
+    const auto it = std::partition_point(m_lines.begin(), m_lines.end(),
+        [y](const Line &line) { return line.top + line.height + line.paragraphSpacing <= y; });
+    return it == m_lines.end() ? int(m_lines.size()) - 1 : int(it - m_lines.begin());
+}

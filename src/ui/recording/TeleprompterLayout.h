@@ -49,6 +49,13 @@ public:
     // How many times the text has been laid out; scrolling must never add to it.
     int layoutCount() const { return m_layoutCount; }
 
+    // Index into lines() of the line holding a position of displayedText(),
+    // or -1 outside the text.
+    int lineIndexForTextPosition(int position) const;
+    // Index into lines() of the line whose band (its paragraph spacing
+    // included) holds `y`; the first or last line above or below the text.
+    int lineIndexAt(double y) const;
+
     // Draws the lines that meet [top, bottom) in layout coordinates with the
     // painter's pen; the painter is already translated by the scroll position.
     // Returns how many lines it drew.

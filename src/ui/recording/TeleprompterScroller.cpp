@@ -9,16 +9,19 @@ TeleprompterScroller::TeleprompterScroller(RecordingViewState *state) : QObject(
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(tickIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &TeleprompterScroller::tick);
-    // Whoever flips isScrolling, the timer follows it.
+    // Whoever flips isScrolling, the timer follows it. While the text follows
+    // the voice, isScrolling means following and the timer keeps out.
     connect(m_state, &RecordingViewState::isScrollingChanged, this, &TeleprompterScroller::followScrolling);
+    connect(m_state, &RecordingViewState::isVoiceFollowingChanged, this, &TeleprompterScroller::followScrolling);
     followScrolling();
 }
 
 void TeleprompterScroller::followScrolling()
 {
-    if (m_state->isScrolling() && !m_timer.isActive()) {
+    const bool run = m_state->isScrolling() && !m_state->isVoiceFollowing();
+    if (run && !m_timer.isActive()) {
         m_timer.start();
-    } else if (!m_state->isScrolling() && m_timer.isActive()) {
+    } else if (!run && m_timer.isActive()) {
         m_timer.stop();
     }
 }

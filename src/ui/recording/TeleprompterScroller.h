@@ -6,7 +6,8 @@
 class RecordingViewState;
 
 // Automatic scrolling: one repeating timer, running exactly while the view
-// state says it is scrolling, that adds the speed to the offset at each tick.
+// state says it is scrolling and the text is not following the voice, that
+// adds the speed to the offset at each tick.
 // Nothing but pause and reset stops it: hiding the box, switching tabs,
 // recording or loading another script all leave it counting.
 class TeleprompterScroller : public QObject {

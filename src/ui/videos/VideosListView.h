@@ -1,22 +1,54 @@
 #pragma once
 
+#include "library/VideoRecord.h"
+
 #include <QWidget>
 
-class DatabaseManager;
-class QListWidget;
+#include <memory>
 
-// The video library tab: finished recordings, newest first.
+class DatabaseManager;
+class QStackedWidget;
+class VideoListModel;
+class VideoRowMenu;
+class VideoRowsView;
+class VideoThumbnailLoader;
+class VideosEmptyState;
+class VideosHeaderBar;
+
+// The video library tab: every recording, newest first, with its picture and
+// the actions play, show in the file manager and delete.
 class VideosListView : public QWidget {
     Q_OBJECT
 
 public:
     explicit VideosListView(DatabaseManager *dbManager, QWidget *parent = nullptr);
+    ~VideosListView() override;
 
-    QListWidget *list() const { return m_list; }
+    VideosHeaderBar *header() const { return m_header; }
+    VideosEmptyState *emptyState() const { return m_emptyState; }
+    VideoRowsView *rows() const { return m_rows; }
+    VideoListModel *model() const { return m_model; }
+    VideoThumbnailLoader *thumbnailLoader() const { return m_loader; }
+    bool isShowingEmptyState() const;
+
+    // The context menu of a row, wired to its actions.
+    std::unique_ptr<VideoRowMenu> contextMenuForRow(int row);
+
+    void play(int64_t id);
+    void reveal(int64_t id);
+    void remove(int64_t id);
 
 private:
-    void reload();
+    void showVideos();
+    void showContextMenu(const QPoint &position);
+    void loadThumbnails(const QList<int64_t> &ids);
+    const VideoRecord *videoWithId(int64_t id) const;
 
     DatabaseManager *m_dbManager;
-    QListWidget *m_list = nullptr;
+    VideoListModel *m_model = nullptr;
+    VideoThumbnailLoader *m_loader = nullptr;
+    VideosHeaderBar *m_header = nullptr;
+    QStackedWidget *m_content = nullptr;
+    VideosEmptyState *m_emptyState = nullptr;
+    VideoRowsView *m_rows = nullptr;
 };

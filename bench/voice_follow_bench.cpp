@@ -1,0 +1,170 @@
+// Voice following over a two-minute generated reading of the Chinese script
+// (espeak-ng's pinyin voice, the engine's recognizer): how long after a
+// syllable is said its line reaches the reading line, how far the line at
+// the reading line is from the one being read, and the processor time the
+// follower adds to command detection, which runs on the same audio anyway.
+#include "../tests/ui/recording/FollowSimulation.h"
+#include "../tests/voice/FollowReading.h"
+#include "platform/speech/KeywordDecoder.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <numeric>
+
+namespace {
+using namespace FollowReading;
+
+double cpuSeconds()
+{
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+double percentile(std::vector<double> values, double share)
+{
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(share * double(values.size())))];
+}
+
+double mean(const std::vector<double> &values)
+{
+    return values.empty() ? 0 : std::accumulate(values.begin(), values.end(), 0.0) / double(values.size());
+}
+
+struct Figures {
+    std::vector<double> lags; // every syllable
+    std::vector<double> lineStartLags; // the first syllable of each line
+    std::vector<double> errors; // lines, sampled every tick while speaking
+    double followCpu = 0;
+};
+
+// Plays the reading into the follower and measures it against the truth.
+Figures follow(const Reading &reading, const std::vector<Transcript> &heard, int boxWidth)
+{
+    FollowSimulation run(chineseParagraph(), QSize(boxWidth, 300));
+    const double start = cpuSeconds();
+    run.play(heard, 0, reading.seconds());
+    Figures figures;
+    figures.followCpu = cpuSeconds() - start;
+
+    const double readingY = run.follower().readingLineY();
+    const double furthest = run.view().maximumOffset();
+    int previousLine = -1;
+    for (const Syllable &syllable : reading.syllables) {
+        const int line = run.lineOfScriptPosition(syllable.textPosition);
+        const double top = run.layout().lines()[size_t(line)].top;
+        // Lines that can never reach the reading line (the first few, the
+        // last few at the end of the text) are there as soon as possible.
+        const double needed = std::clamp(top - readingY, 0.0, furthest);
+        double reached = reading.seconds();
+        for (const FollowSimulation::Sample &sample : run.samples()) {
+            if (std::min(sample.offset, furthest) >= needed - 0.5) {
+                reached = sample.time;
+                break;
+            }
+        }
+        const double lag = std::max(0.0, reached - syllable.end);
+        figures.lags.push_back(lag);
+        if (line != previousLine) {
+            if (getenv("DEBUG") && lag > 0.6)
+                std::printf("  line %d sentence %d pos %d ends %.2f reached %.2f\n", line, syllable.sentence,
+                    syllable.textPosition, syllable.end, reached);
+            figures.lineStartLags.push_back(lag);
+            previousLine = line;
+        }
+    }
+    for (const Sentence &sentence : reading.sentences) {
+        for (const FollowSimulation::Sample &sample : run.samples()) {
+            if (sample.time < sentence.start || sample.time > sentence.end) {
+                continue;
+            }
+            // The syllable being said: the first that has not ended yet.
+            int current = sentence.firstSyllable;
+            while (current + 1 < sentence.firstSyllable + sentence.syllableCount
+                && reading.syllables[size_t(current)].end < sample.time) {
+                ++current;
+            }
+            const int truth = run.lineOfScriptPosition(reading.syllables[size_t(current)].textPosition);
+            figures.errors.push_back(std::abs(run.lineAtReadingLine(sample.offset) - truth));
+        }
+    }
+    return figures;
+}
+
+// Command detection alone: what the listener's task does with the audio.
+double detectionCpu(const Reading &reading)
+{
+    QString error;
+    KeywordDecoder decoder(SpeechEngine::shared(&error));
+    const double start = cpuSeconds();
+    for (size_t i = 0; i < reading.samples.size(); i += 1024) {
+        const size_t n = std::min<size_t>(1024, reading.samples.size() - i);
+        decoder.accept(std::span<const float>(reading.samples.data() + i, n));
+    }
+    decoder.finish();
+    return cpuSeconds() - start;
+}
+
+void report(const char *name, const Reading &reading, const Figures &figures, double detection)
+{
+    const double seconds = reading.seconds();
+    std::printf("%s: %.0f s of speech, %zu syllables, %zu line starts\n", name, seconds, figures.lags.size(),
+        figures.lineStartLags.size());
+    std::printf("  lag to the reading line, every syllable:   mean %.2f s, p95 %.2f s, worst %.2f s\n",
+        mean(figures.lags), percentile(figures.lags, 0.95), percentile(figures.lags, 1.0));
+    std::printf("  lag to the reading line, first of a line:  mean %.2f s, p95 %.2f s, worst %.2f s\n",
+        mean(figures.lineStartLags), percentile(figures.lineStartLags, 0.95), percentile(figures.lineStartLags, 1.0));
+    std::printf("  tracking error: mean %.2f lines, worst %.0f lines, %.1f %% of the time more than one line\n",
+        mean(figures.errors), percentile(figures.errors, 1.0),
+        100.0 * double(std::count_if(figures.errors.begin(), figures.errors.end(), [](double e) { return e > 1; }))
+            / double(std::max<size_t>(figures.errors.size(), 1)));
+    std::printf("  processor: command detection %.2f %% of one core, following adds %.3f %% (%.1f ms)\n",
+        100.0 * detection / seconds, 100.0 * figures.followCpu / seconds, 1000.0 * figures.followCpu);
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    // The whole script once, with three pauses: about two minutes.
+    QList<Step> straight;
+    for (int s = 0; s < chineseScript().size(); ++s) {
+        straight << Step::read(s);
+        if (s == 4 || s == 10 || s == 16) {
+            straight << Step::pause(3);
+        }
+    }
+    const Reading reading = chineseReading(straight);
+    const std::vector<Transcript> heard = transcripts(reading.samples);
+    const double detection = detectionCpu(reading);
+    report("straight reading, box 560 x 300", reading, follow(reading, heard, 560), detection);
+    report("straight reading, box 400 x 300", reading, follow(reading, heard, 400), detection);
+
+    // The same with a sentence left out and one read twice.
+    QList<Step> uneven;
+    for (int s = 0; s < chineseScript().size(); ++s) {
+        if (s == 9) {
+            continue;
+        }
+        uneven << Step::read(s);
+        if (s == 13) {
+            uneven << Step::read(s);
+        }
+        if (s == 4 || s == 16) {
+            uneven << Step::pause(3);
+        }
+    }
+    const Reading skipping = chineseReading(uneven);
+    report("one sentence skipped, one repeated, box 560 x 300", skipping,
+        follow(skipping, transcripts(skipping.samples), 560), detection);
+    return 0;
+}

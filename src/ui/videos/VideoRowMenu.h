@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QMenu>
+
+// A row's context menu: play, reveal, and, set apart and in red, delete.
+class VideoRowMenu : public QMenu {
+    Q_OBJECT
+
+public:
+    explicit VideoRowMenu(QWidget *parent = nullptr);
+
+    QAction *playAction() const { return m_play; }
+    QAction *revealAction() const { return m_reveal; }
+    QAction *deleteAction() const { return m_delete; }
+
+    static QColor destructiveColor() { return QColor(215, 0, 21); }
+
+protected:
+    void initStyleOption(QStyleOptionMenuItem *option, const QAction *action) const override;
+
+private:
+    QAction *m_play = nullptr;
+    QAction *m_reveal = nullptr;
+    QAction *m_delete = nullptr;
+};

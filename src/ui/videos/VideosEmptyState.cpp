@@ -1,0 +1,37 @@
+#include "ui/videos/VideosEmptyState.h"
+
+#include "app/SymbolIcon.h"
+#include "ui/videos/VideoListStyle.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+QLabel *secondaryLabel(const QString &text, int pixelSize, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setFont(VideoListStyle::font(pixelSize));
+    VideoListStyle::useSecondaryText(label);
+    label->setAlignment(Qt::AlignHCenter);
+    return label;
+}
+
+} // namespace
+
+VideosEmptyState::VideosEmptyState(QWidget *parent) : QWidget(parent)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setSpacing(12);
+    layout->addStretch(1);
+    const int iconSize = 48;
+    auto *icon = new QLabel(this);
+    icon->setPixmap(VideoListStyle::tinted(SymbolIcon::icon(QStringLiteral("video.slash")), iconSize,
+        qApp->devicePixelRatio(), VideoListStyle::secondaryLabel(palette())));
+    icon->setAlignment(Qt::AlignHCenter);
+    icon->setAccessibleName(QStringLiteral("没有视频"));
+    layout->addWidget(icon);
+    layout->addWidget(secondaryLabel(QStringLiteral("还没有录制视频"), 16, this));
+    layout->addWidget(secondaryLabel(QStringLiteral("去录制页面开始录制吧"), 13, this));
+    layout->addStretch(1);
+}

@@ -1,0 +1,176 @@
+#include "VideoLibraryFixture.h"
+
+#include "StallMonitor.h"
+#include "ui/videos/VideoRowButtons.h"
+
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <QDirIterator>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+bool isRed(QRgb color)
+{
+    return qRed(color) > 180 && qGreen(color) < 90 && qBlue(color) < 90;
+}
+
+bool isBlue(QRgb color)
+{
+    return qBlue(color) > 180 && qRed(color) < 90 && qGreen(color) < 90;
+}
+
+QRgb centreOfBox(VideosListView &view, int row)
+{
+    return view.grab().toImage().pixel(VideoLibraryFixture::thumbnailBoxIn(view, row).center());
+}
+
+qsizetype visibleButtons(VideosListView &view)
+{
+    qsizetype count = 0;
+    for (const VideoRowButtons *buttons : view.rows()->findChildren<VideoRowButtons *>()) {
+        count += buttons->isVisible();
+    }
+    return count;
+}
+
+QStringList filesUnder(const QString &folder)
+{
+    QStringList files;
+    for (QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+        files << it.next();
+    }
+    return files;
+}
+} // namespace
+
+TEST(VideoThumbnails, StoredPictureFirstThenAFrameOfTheVideoThenThePlaceholder)
+{
+    VideoLibraryFixture library;
+    ASSERT_TRUE(library.writeVideo("stored.mp4", "red"));
+    for (const char *name : {"no-path.mp4", "file-gone.mp4", "unreadable.mp4"}) {
+        ASSERT_TRUE(QFile::copy(library.pathOf("stored.mp4"), library.pathOf(name)));
+    }
+    const QString garbage = library.writePicture("unreadable.png", Qt::white);
+    QFile(garbage).open(QIODevice::WriteOnly | QIODevice::Truncate); // an empty "PNG"
+    library.insert({
+        {"stored.mp4", library.writePicture("stored.png", Qt::blue), 5000},
+        {"no-path.mp4", std::nullopt, 4000},
+        {"file-gone.mp4", library.pathOf("never-written.png"), 3000},
+        {"unreadable.mp4", garbage, 2000},
+        {"all-gone.mp4", library.pathOf("never-written.png"), 1000},
+    });
+    const QList<VideoRecord> before = library.db().videos();
+    const QStringList filesBefore = filesUnder(QFileInfo(library.db().databasePath()).path());
+
+    auto view = library.showView(QSize(800, 700));
+    ASSERT_EQ(view->rows()->shownIds().size(), 5);
+    ASSERT_TRUE(VideoLibraryFixture::waitForPictures(*view));
+
+    EXPECT_TRUE(isBlue(centreOfBox(*view, 0))) << "the stored thumbnail wins over the video's frame";
+    for (int row : {1, 2, 3}) {
+        EXPECT_TRUE(isRed(centreOfBox(*view, row))) << "row " << row << " shows a frame of its video";
+    }
+    const VideoRecord allGone = view->model()->video(4);
+    EXPECT_FALSE(view->model()->thumbnail(allGone.id).has_value());
+    EXPECT_FALSE(isRed(centreOfBox(*view, 4)));
+
+    // The frames live only on screen: the library and its folder are untouched.
+    EXPECT_EQ(library.db().videos(), before);
+    EXPECT_EQ(filesUnder(QFileInfo(library.db().databasePath()).path()), filesBefore);
+}
+
+TEST(VideoThumbnails, PictureFillsTheBoxAndIsCutToRoundedCorners)
+{
+    // Wider than the box: fills its height, the sides are cut off.
+    QImage wide(400, 100, QImage::Format_RGB32);
+    wide.fill(Qt::blue);
+    QPainter(&wide).fillRect(0, 0, 100, 100, Qt::red); // only the cut-off left edge is red
+    const QImage box = VideoThumbnailLoader::fillBox(wide, QSize(120, 68), 2.0, 6.0);
+    ASSERT_EQ(box.size(), QSize(240, 136));
+    EXPECT_EQ(box.devicePixelRatio(), 2.0);
+    for (QPoint inside : {QPoint(120, 2), QPoint(120, 133), QPoint(2, 68), QPoint(237, 68)}) {
+        EXPECT_TRUE(isBlue(box.pixel(inside))) << inside.x() << "," << inside.y();
+        EXPECT_EQ(qAlpha(box.pixel(inside)), 255);
+    }
+    EXPECT_EQ(qAlpha(box.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(box.pixel(239, 135)), 0);
+}
+
+TEST(VideoThumbnails, ABrokenVideoNeverStallsTheWindowAndEndsOnThePlaceholder)
+{
+    VideoLibraryFixture library;
+    // A video "file" that is a pipe: reading it waits until the test writes,
+    // the way a slow or broken file keeps the frame extraction waiting.
+    const QString path = library.pathOf("broken.mp4");
+    ASSERT_EQ(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    const int writer = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    auto view = library.showView();
+
+    // Watched from the moment the row arrives: a window that extracted the
+    // frame on its UI thread would stop turning right here.
+    StallMonitor monitor;
+    library.insert({{"broken.mp4", std::nullopt, 1000}});
+    MainLoop::spin(2500);
+    EXPECT_FALSE(view->thumbnailLoader()->isIdle()) << "the extraction is still waiting for the file";
+    EXPECT_LT(monitor.longestMs(), 1500);
+
+    // The file turns out to be garbage: the extraction fails, the placeholder stays.
+    const QByteArray junk(64 * 1024, '\x5a');
+    EXPECT_EQ(::write(writer, junk.constData(), size_t(junk.size())), junk.size());
+    ::close(writer);
+    ASSERT_TRUE(VideoLibraryFixture::waitForPictures(*view));
+    EXPECT_FALSE(view->model()->thumbnail(view->model()->video(0).id).has_value());
+    EXPECT_LT(monitor.longestMs(), 1500);
+}
+
+TEST(VideoThumbnails, OnlyRowsOnScreenGetButtonsAndPictures)
+{
+    VideoLibraryFixture library;
+    const QString picture = library.writePicture("shared.png", Qt::blue);
+    QList<VideoLibraryFixture::Row> rows;
+    for (int i = 0; i < 500; ++i) {
+        rows.append({QString("v%1.mp4").arg(i, 3, 10, QChar('0')), picture, 1000.0 - i});
+    }
+    library.insert(rows);
+    auto view = library.showView(QSize(800, 400));
+    ASSERT_TRUE(VideoLibraryFixture::waitForPictures(*view));
+
+    const auto pictured = [&] {
+        QList<int> rowsWithPictures;
+        for (int row = 0; row < view->model()->rowCount(); ++row) {
+            if (view->model()->thumbnail(view->model()->video(row).id)) {
+                rowsWithPictures << row;
+            }
+        }
+        return rowsWithPictures;
+    };
+    const qsizetype onScreen = view->rows()->shownIds().size();
+    ASSERT_GT(onScreen, 2);
+    ASSERT_LT(onScreen, 10);
+    EXPECT_EQ(pictured().size(), onScreen);
+    EXPECT_EQ(visibleButtons(*view), onScreen);
+
+    view->rows()->verticalScrollBar()->setValue(view->rows()->verticalScrollBar()->maximum());
+    MainLoop::drain();
+    ASSERT_TRUE(VideoLibraryFixture::waitForPictures(*view));
+    EXPECT_TRUE(pictured().contains(499));
+    EXPECT_FALSE(pictured().contains(250)) << "rows skipped over are never loaded";
+    ASSERT_NE(view->rows()->buttonsForRow(499), nullptr);
+    // Buttons that moved act for the row they now sit on.
+    const QRect lastRow = view->rows()->visualRect(view->model()->index(499));
+    EXPECT_TRUE(lastRow.contains(view->rows()->buttonsForRow(499)->geometry()));
+    view->rows()->buttonsForRow(499)->playButton()->click();
+    EXPECT_EQ(library.openedUrls, QList<QUrl>{QUrl::fromLocalFile(library.pathOf("v499.mp4"))});
+    EXPECT_EQ(view->rows()->buttonsForRow(0), nullptr);
+    EXPECT_LE(visibleButtons(*view), onScreen + 1);
+    // The buttons move from row to row; scrolling builds no new ones.
+    EXPECT_LE(view->rows()->findChildren<VideoRowButtons *>().size(), 2 * (onScreen + 1));
+}

@@ -1,0 +1,145 @@
+#include "VideoLibraryFixture.h"
+
+#include "support/LogCapture.h"
+#include "ui/videos/VideoRowButtons.h"
+#include "ui/videos/VideoRowMenu.h"
+#include "ui/videos/VideosHeaderBar.h"
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QLabel>
+#include <QStandardPaths>
+#include <QToolButton>
+
+namespace {
+QStringList shownFileNames(VideosListView &view)
+{
+    QStringList names;
+    for (const VideoRecord &video : view.model()->videos()) {
+        names << video.fileName;
+    }
+    return names;
+}
+
+QString trashed(const QString &fileName)
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash/files/" + fileName;
+}
+} // namespace
+
+TEST(VideosListView, CountIsShownInEveryStateAndRowsAreNewestFirst)
+{
+    VideoLibraryFixture library;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); // a locale that groups digits
+    auto view = library.showView();
+    EXPECT_EQ(view->header()->countLabel()->text(), "0 个视频");
+    EXPECT_TRUE(view->isShowingEmptyState());
+
+    library.insert(
+        {{"middle.mp4", std::nullopt, 2000}, {"oldest.mp4", std::nullopt, 1000}, {"newest.mp4", std::nullopt, 3000}});
+    EXPECT_EQ(view->header()->countLabel()->text(), "3 个视频");
+    EXPECT_EQ(view->header()->countLabel()->accessibleName(), "3 个视频");
+    EXPECT_FALSE(view->isShowingEmptyState());
+    EXPECT_EQ(shownFileNames(*view), (QStringList{"newest.mp4", "middle.mp4", "oldest.mp4"}));
+
+    QList<VideoLibraryFixture::Row> many;
+    for (int i = 0; i < 1231; ++i) {
+        many.append({QString("v%1.mp4").arg(i), std::nullopt, 100.0 + i});
+    }
+    library.insert(many);
+    EXPECT_EQ(view->header()->countLabel()->text(), "1234 个视频"); // never "1,234"
+
+    // Deleting the last video brings the empty state back with a zero.
+    library.execute("DELETE FROM videos WHERE file_name <> 'newest.mp4';");
+    EXPECT_EQ(view->header()->countLabel()->text(), "1 个视频");
+    view->contextMenuForRow(0)->deleteAction()->trigger();
+    MainLoop::drain();
+    EXPECT_EQ(view->header()->countLabel()->text(), "0 个视频");
+    EXPECT_TRUE(view->isShowingEmptyState());
+}
+
+TEST(VideosListView, RowsAndButtonsAreNamedForScreenReaders)
+{
+    VideoLibraryFixture library;
+    library.insert({{"20250303_140509.mp4", std::nullopt, 2000}, {"20250302_090000.mp4", std::nullopt, 1000}});
+    auto view = library.showView();
+
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(view->rows());
+    ASSERT_NE(list, nullptr);
+    QStringList names;
+    for (int i = 0; i < list->childCount(); ++i) {
+        if (list->child(i)->role() == QAccessible::ListItem) {
+            names << list->child(i)->text(QAccessible::Name);
+        }
+    }
+    EXPECT_EQ(names, (QStringList{"20250303_140509.mp4", "20250302_090000.mp4"}));
+
+    VideoRowButtons *buttons = view->rows()->buttonsForRow(0);
+    ASSERT_NE(buttons, nullptr);
+    EXPECT_EQ(buttons->playButton()->toolTip(), "播放视频");
+    EXPECT_EQ(buttons->playButton()->accessibleName(), "播放视频");
+    EXPECT_EQ(buttons->revealButton()->toolTip(), "在文件管理器中显示");
+    EXPECT_EQ(buttons->revealButton()->accessibleName(), "在文件管理器中显示");
+    EXPECT_EQ(buttons->playButton()->accessibleDescription(), "20250303_140509.mp4");
+    // The buttons sit inside their own row, at its right end.
+    const QRect row = view->rows()->visualRect(view->model()->index(0));
+    EXPECT_TRUE(row.contains(buttons->geometry()));
+    EXPECT_GT(buttons->geometry().left(), row.center().x());
+}
+
+TEST(VideosListView, ButtonsAndMenuEntriesPlayAndRevealTheRowsOwnFile)
+{
+    VideoLibraryFixture library;
+    library.insert({{"b.mp4", std::nullopt, 2000}, {"a.mp4", std::nullopt, 1000}});
+    auto view = library.showView();
+    const QUrl second = QUrl::fromLocalFile(library.pathOf("a.mp4"));
+
+    view->rows()->buttonsForRow(1)->playButton()->click();
+    EXPECT_EQ(library.openedUrls, QList<QUrl>{second});
+    std::unique_ptr<VideoRowMenu> menu = view->contextMenuForRow(1);
+    menu->playAction()->trigger();
+    EXPECT_EQ(library.openedUrls, (QList<QUrl>{second, second}));
+
+    library.openedUrls.clear();
+    view->rows()->buttonsForRow(1)->revealButton()->click();
+    menu->revealAction()->trigger();
+    EXPECT_EQ(library.revealedUrls, (QList<QList<QUrl>>{{second}, {second}}));
+
+    QStringList entries;
+    for (const QAction *action : menu->actions()) {
+        entries << (action->isSeparator() ? QString("---") : action->text());
+    }
+    EXPECT_EQ(entries, (QStringList{"播放", "在文件管理器中显示", "---", "删除"}));
+}
+
+TEST(VideosListView, DeleteRemovesTheRowAndTrashesTheVideoButKeepsItsThumbnail)
+{
+    VideoLibraryFixture library;
+    const QString thumbnail = library.writePicture("doomed.png", Qt::blue);
+    ASSERT_TRUE(QFile(library.pathOf("doomed.mp4")).open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile(library.pathOf("kept.mp4")).open(QIODevice::WriteOnly));
+    library.insert({{"kept.mp4", library.writePicture("kept.png", Qt::green), 1000}, {"doomed.mp4", thumbnail, 2000}});
+    auto view = library.showView();
+    ASSERT_TRUE(VideoLibraryFixture::waitForPictures(*view));
+    const int64_t keptId = view->model()->video(1).id;
+    ASSERT_TRUE(view->model()->thumbnail(keptId).has_value());
+
+    LogCapture log;
+    view->contextMenuForRow(0)->deleteAction()->trigger();
+    MainLoop::drain();
+
+    EXPECT_EQ(shownFileNames(*view), QStringList{"kept.mp4"});
+    EXPECT_EQ(library.db().videos().size(), 1);
+    EXPECT_FALSE(QFile::exists(library.pathOf("doomed.mp4")));
+    EXPECT_TRUE(QFile::exists(trashed("doomed.mp4")));
+    EXPECT_TRUE(QFile::exists(thumbnail));
+    EXPECT_TRUE(QFile::exists(library.pathOf("kept.mp4")));
+    EXPECT_TRUE(log.lines().isEmpty());
+    // The other row kept its picture: the list was not rebuilt from scratch.
+    EXPECT_TRUE(view->model()->thumbnail(keptId).has_value());
+    ASSERT_NE(view->rows()->buttonsForRow(0), nullptr);
+    view->rows()->buttonsForRow(0)->revealButton()->click();
+    EXPECT_EQ(library.revealedUrls, QList<QList<QUrl>>{{QUrl::fromLocalFile(library.pathOf("kept.mp4"))}});
+    EXPECT_TRUE(view->rows()->visualRect(view->model()->index(0)).contains(view->rows()->buttonsForRow(0)->geometry()));
+}
