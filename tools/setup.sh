@@ -14,7 +14,7 @@ packages=(
   libgtest-dev libgmock-dev
   # UI
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 libgl-dev
-  fonts-noto-cjk adwaita-icon-theme xvfb xauth
+  fonts-noto-cjk fonts-noto-color-emoji adwaita-icon-theme xvfb xauth
   # teleprompter typefaces: CJK sans weights (medium), kai, Helvetica and Menlo stand-ins
   fonts-noto-cjk-extra fonts-arphic-ukai fonts-urw-base35 fonts-dejavu-core
   # media

@@ -18,9 +18,23 @@ GstElement *CaptureDeviceBackend::createSource(QString *errorDescription) const
         return nullptr;
     }
     // pipewiresrc hands out buffers from a small shared pool: when the encoder
-    // queue holds several of them the source stalls for good unless it copies.
-    if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "always-copy")) {
-        g_object_set(element, "always-copy", TRUE, nullptr);
+    // queue or the preview holds several of them the source stalls for good
+    // unless it copies. A source may also be a bin around one.
+    auto copyIfLending = [](GstElement *candidate) {
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(candidate), "always-copy")) {
+            g_object_set(candidate, "always-copy", TRUE, nullptr);
+        }
+    };
+    copyIfLending(element);
+    if (GST_IS_BIN(element)) {
+        GstIterator *inside = gst_bin_iterate_recurse(GST_BIN(element));
+        GValue item = G_VALUE_INIT;
+        while (gst_iterator_next(inside, &item) == GST_ITERATOR_OK) {
+            copyIfLending(GST_ELEMENT(g_value_get_object(&item)));
+            g_value_reset(&item);
+        }
+        g_value_unset(&item);
+        gst_iterator_free(inside);
     }
     return element;
 }

@@ -64,6 +64,7 @@ public:
     // Called by PreviewSink.
     void attachPreview(PreviewSink *sink);
     void detachPreview(PreviewSink *sink);
+    void setPreviewTargetSize(QSize devicePixels);
 
 private:
     struct Branch {
@@ -102,6 +103,7 @@ private:
     void applyAudio(const std::shared_ptr<CaptureDeviceInput> &input);
     std::unique_ptr<Branch> buildVideoBranch(const std::shared_ptr<CaptureDeviceInput> &input, CaptureMode mode);
     std::unique_ptr<Branch> buildAudioBranch(const std::shared_ptr<CaptureDeviceInput> &input);
+    bool buildPreviewChain(Branch &branch, GstElement *tee);
     bool startBranch(Branch &branch);
     void dropBranch(std::unique_ptr<Branch> &branch);
 
@@ -118,6 +120,8 @@ private:
     static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer engine);
     void handleBusMessage(GstMessage *message);
     static GstFlowReturn onPreviewSample(GstElement *appsink, gpointer engine);
+    static GstPadProbeReturn onPreviewCaps(GstPad *pad, GstPadProbeInfo *info, gpointer engine);
+    void applyPreviewCaps();
 
     // Declared state.
     mutable std::mutex m_configMutex;
@@ -138,6 +142,12 @@ private:
     mutable std::mutex m_previewMutex;
     std::vector<PreviewSink *> m_previewSinks;
     std::atomic<qint64> m_previewFrames = 0;
+    // The preview's scaling, set from the main thread (new target) and from the
+    // streaming thread (new camera size); the lock orders the two.
+    std::mutex m_previewCapsMutex;
+    GstPtr<GstElement> m_previewFilter;
+    QSize m_previewSourceSize;
+    QSize m_previewTargetSize;
 
     std::unique_ptr<CaptureServiceThread> m_service;
 };

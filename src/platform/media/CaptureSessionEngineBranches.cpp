@@ -1,18 +1,11 @@
 #include "platform/media/CaptureDeviceBackend.h"
 #include "platform/media/CaptureSessionEngine.h"
 #include "platform/media/GstChain.h"
-#include "platform/media/PreviewSink.h"
 
 #include "platform/Log.h"
 
-#include <gst/app/gstappsink.h>
-#include <gst/video/video.h>
-
-#include <QImage>
-
 namespace {
 
-constexpr int previewMaxWidth = 960;
 constexpr int microphoneRate = 48000;
 
 // A reference to an element the bin took; none when it did not.
@@ -88,40 +81,13 @@ std::unique_ptr<CaptureSessionEngine::Branch> CaptureSessionEngine::buildVideoBr
     if (tee) {
         g_object_set(tee, "allow-not-linked", TRUE, nullptr);
     }
-    GstElement *queue = GstChain::make("queue");
-    if (queue) {
-        g_object_set(queue, "max-size-buffers", 2, "max-size-bytes", 0, "max-size-time", guint64(0), nullptr);
-        gst_util_set_object_arg(G_OBJECT(queue), "leaky", "downstream");
-    }
-    GstElement *convert = GstChain::make("videoconvert");
-    GstElement *scale = GstChain::make("videoscale");
-    GstElement *previewFilter = GstChain::make("capsfilter");
-    if (previewFilter) {
-        const QByteArray previewCaps = QStringLiteral("video/x-raw,format=BGRx,width=[1,%1],pixel-aspect-ratio=1/1")
-                                           .arg(previewMaxWidth)
-                                           .toUtf8();
-        GstCapsPtr previewCapsPtr(gst_caps_from_string(previewCaps.constData()));
-        g_object_set(previewFilter, "caps", previewCapsPtr.get(), nullptr);
-    }
-    GstElement *sink = GstChain::make("appsink", "preview-sink");
-    if (sink) {
-        // The preview shows the newest frame; it never holds the camera back.
-        g_object_set(
-            sink, "sync", FALSE, "async", FALSE, "max-buffers", 1, "drop", TRUE, "enable-last-sample", FALSE, nullptr);
-        GstAppSinkCallbacks callbacks = {};
-        callbacks.new_sample
-            = [](GstAppSink *appsink, gpointer engine) { return onPreviewSample(GST_ELEMENT(appsink), engine); };
-        gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
-    }
     // Both chains go into the pipeline whatever happens, so dropping the branch frees them.
     GstBin *pipeline = GST_BIN(m_pipeline.get());
     const bool decodable = mode.encoding == CaptureEncoding::raw || decoder;
     const bool camera = decoder ? GstChain::addAndLink(pipeline, {source, filter, decoder, tee}, &branch->elements)
                                 : GstChain::addAndLink(pipeline, {source, filter, tee}, &branch->elements);
-    const bool preview
-        = GstChain::addAndLink(pipeline, {queue, convert, scale, previewFilter, sink}, &branch->elements);
-    const bool linked = decodable && camera && preview && gst_element_link(tee, queue);
     branch->tee = ownedBy(pipeline, tee);
+    const bool linked = decodable && camera && branch->tee && buildPreviewChain(*branch, tee);
     if (!linked || !startBranch(*branch)) {
         Log::line(QStringLiteral("❌ 摄像头无法启动: ") + input->device().localizedName());
         branch->failed = true;
@@ -192,45 +158,4 @@ bool CaptureSessionEngine::isAudioFlowing() const
     GstState state = GST_STATE_NULL;
     gst_element_get_state(m_audio->elements.front().get(), &state, nullptr, 0);
     return state == GST_STATE_PLAYING;
-}
-
-GstFlowReturn CaptureSessionEngine::onPreviewSample(GstElement *appsink, gpointer data)
-{
-    auto *engine = static_cast<CaptureSessionEngine *>(data);
-    GstSample *sample = gst_app_sink_pull_sample(GST_APP_SINK(appsink));
-    if (!sample) {
-        return GST_FLOW_EOS;
-    }
-    ++engine->m_previewFrames;
-    std::lock_guard lock(engine->m_previewMutex);
-    if (!engine->m_previewSinks.empty()) {
-        GstVideoInfo info;
-        if (gst_video_info_from_caps(&info, gst_sample_get_caps(sample))) {
-            GstMapInfo map;
-            GstBuffer *buffer = gst_sample_get_buffer(sample);
-            if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-                // BGRx in memory is QImage's RGB32 on little-endian machines.
-                const QImage frame
-                    = QImage(map.data, info.width, info.height, info.stride[0], QImage::Format_RGB32).copy();
-                gst_buffer_unmap(buffer, &map);
-                for (PreviewSink *sink : engine->m_previewSinks) {
-                    sink->offer(frame);
-                }
-            }
-        }
-    }
-    gst_sample_unref(sample);
-    return GST_FLOW_OK;
-}
-
-void CaptureSessionEngine::attachPreview(PreviewSink *sink)
-{
-    std::lock_guard lock(m_previewMutex);
-    m_previewSinks.push_back(sink);
-}
-
-void CaptureSessionEngine::detachPreview(PreviewSink *sink)
-{
-    std::lock_guard lock(m_previewMutex);
-    std::erase(m_previewSinks, sink);
 }

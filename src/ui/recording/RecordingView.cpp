@@ -1,31 +1,50 @@
 #include "ui/recording/RecordingView.h"
 
+#include "platform/media/SystemCapturePermissions.h"
+#include "platform/media/SystemDeviceProvider.h"
+#include "ui/recording/PictureArea.h"
+#include "ui/recording/RecordingControlPanel.h"
+#include "ui/recording/RecordingStyle.h"
+#include "ui/recording/RecordingViewState.h"
+#include "ui/recording/TeleprompterControlsRow.h"
+#include "ui/recording/TeleprompterView.h"
+#include "ui/recording/VoiceCommandWiring.h"
+#include "ui/recording/VoiceFollower.h"
 #include "voice/SpeechRecognitionManager.h"
 
-#include <QLabel>
-#include <QPlainTextEdit>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
 RecordingView::RecordingView(CameraManager *cameraManager, DatabaseManager *dbManager,
     SpeechRecognitionManager *speechManager, std::optional<Script> initialScript, QWidget *parent)
+    : RecordingView(cameraManager, dbManager, speechManager, std::move(initialScript), nullptr, parent)
+{
+}
+
+RecordingView::RecordingView(CameraManager *cameraManager, DatabaseManager *dbManager,
+    SpeechRecognitionManager *speechManager, std::optional<Script> initialScript,
+    std::shared_ptr<CapturePermissions> microphoneAccess, QWidget *parent)
     : QWidget(parent), m_cameraManager(cameraManager), m_dbManager(dbManager),
       m_speechManager(speechManager ? speechManager : new SpeechRecognitionManager(this)),
-      m_initialScript(std::move(initialScript))
+      m_initialScript(std::move(initialScript)), m_viewState(new RecordingViewState(this))
 {
+    setFont(RecordingStyle::font(13));
+    if (!microphoneAccess) {
+        microphoneAccess = std::make_shared<SystemCapturePermissions>(SystemDeviceProvider::shared());
+    }
+    m_voiceCommands = new VoiceCommandWiring(cameraManager, m_speechManager, m_viewState, microphoneAccess, this);
+    m_pictureArea = new PictureArea(cameraManager, m_viewState, this);
+    m_controlPanel = new RecordingControlPanel(cameraManager, m_speechManager, m_viewState, this);
+    auto *teleprompter = new TeleprompterView(m_viewState);
+    m_pictureArea->setTeleprompterView(teleprompter);
+    VoiceFollower::attach(m_viewState, teleprompter, m_speechManager);
+    m_controlPanel->setTeleprompterControls(new TeleprompterControlsRow(m_viewState, dbManager));
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-
-    m_picture = new QLabel(this);
-    m_picture->setAutoFillBackground(true);
-    m_picture->setStyleSheet(QStringLiteral("background: black;"));
-    m_picture->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    layout->addWidget(m_picture, 1);
-
-    m_teleprompter = new QPlainTextEdit(this);
-    m_teleprompter->setReadOnly(true);
-    m_teleprompter->hide();
-    layout->addWidget(m_teleprompter, 1);
+    layout->setSpacing(0);
+    layout->addWidget(m_pictureArea, 1);
+    layout->addWidget(m_controlPanel, 0);
 }
 
 void RecordingView::setInitialScript(const std::optional<Script> &script)
@@ -33,9 +52,20 @@ void RecordingView::setInitialScript(const std::optional<Script> &script)
     m_initialScript = script;
 }
 
+QString RecordingView::teleprompterText() const
+{
+    return m_viewState->teleprompterText();
+}
+
+bool RecordingView::isTeleprompterVisible() const
+{
+    return m_viewState->isTeleprompterVisible();
+}
+
 void RecordingView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // Coming back from a minimised window is not coming on screen again.
     if (!event->spontaneous()) {
         onAppear();
     }
@@ -44,16 +74,8 @@ void RecordingView::showEvent(QShowEvent *event)
 void RecordingView::onAppear()
 {
     if (m_initialScript) {
-        m_teleprompterText = m_initialScript->content;
-        m_isTeleprompterVisible = true;
+        m_viewState->setTeleprompterText(m_initialScript->content);
+        m_viewState->setIsTeleprompterVisible(true);
     }
-    updateTeleprompter();
-}
-
-void RecordingView::updateTeleprompter()
-{
-    if (m_teleprompter->toPlainText() != m_teleprompterText) {
-        m_teleprompter->setPlainText(m_teleprompterText);
-    }
-    m_teleprompter->setVisible(m_isTeleprompterVisible && !m_teleprompterText.isEmpty());
+    m_voiceCommands->whenShown();
 }

@@ -4,16 +4,21 @@
 
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 class CameraManager;
+class CapturePermissions;
 class DatabaseManager;
+class PictureArea;
+class RecordingControlPanel;
+class RecordingViewState;
 class SpeechRecognitionManager;
-class QLabel;
-class QPlainTextEdit;
+class VoiceCommandWiring;
 
-// The recording tab. For now: the picture area and the teleprompter text that
-// a script handed over from the library loads into.
+// The recording tab: the picture area over the control panel. It keeps the
+// user's choices in its view state, reads the managers' published state and
+// calls their operations; it holds no recording logic of its own.
 class RecordingView : public QWidget {
     Q_OBJECT
 
@@ -21,29 +26,39 @@ public:
     // `speechManager` may be null: the screen then makes and owns its own listener.
     RecordingView(CameraManager *cameraManager, DatabaseManager *dbManager, SpeechRecognitionManager *speechManager,
         std::optional<Script> initialScript, QWidget *parent = nullptr);
+    // With the microphone access request handed in (tests); null asks the system.
+    RecordingView(CameraManager *cameraManager, DatabaseManager *dbManager, SpeechRecognitionManager *speechManager,
+        std::optional<Script> initialScript, std::shared_ptr<CapturePermissions> microphoneAccess,
+        QWidget *parent = nullptr);
 
     void setInitialScript(const std::optional<Script> &script);
     const std::optional<Script> &initialScript() const { return m_initialScript; }
 
-    QString teleprompterText() const { return m_teleprompterText; }
-    bool isTeleprompterVisible() const { return m_isTeleprompterVisible; }
+    RecordingViewState *viewState() const { return m_viewState; }
+    QString teleprompterText() const;
+    bool isTeleprompterVisible() const;
+
+    CameraManager *cameraManager() const { return m_cameraManager; }
+    DatabaseManager *dbManager() const { return m_dbManager; }
     SpeechRecognitionManager *speechManager() const { return m_speechManager; }
+
+    PictureArea *pictureArea() const { return m_pictureArea; }
+    RecordingControlPanel *controlPanel() const { return m_controlPanel; }
+    VoiceCommandWiring *voiceCommands() const { return m_voiceCommands; }
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     void onAppear();
-    void updateTeleprompter();
 
     CameraManager *m_cameraManager;
     DatabaseManager *m_dbManager;
     SpeechRecognitionManager *m_speechManager;
     std::optional<Script> m_initialScript;
 
-    QString m_teleprompterText;
-    bool m_isTeleprompterVisible = false;
-
-    QLabel *m_picture = nullptr;
-    QPlainTextEdit *m_teleprompter = nullptr;
+    RecordingViewState *m_viewState;
+    PictureArea *m_pictureArea;
+    RecordingControlPanel *m_controlPanel;
+    VoiceCommandWiring *m_voiceCommands;
 };

@@ -1,0 +1,107 @@
+#include "ui/recording/PictureArea.h"
+
+#include "capture/CameraManager.h"
+#include "ui/recording/AspectRatioCropOverlay.h"
+#include "ui/recording/CameraPreviewView.h"
+#include "ui/recording/RecordingIndicator.h"
+#include "ui/recording/RecordingViewState.h"
+
+#include <QPainterPath>
+#include <QRegion>
+
+#include <cmath>
+
+PictureArea::PictureArea(CameraManager *cameraManager, RecordingViewState *state, QWidget *parent)
+    : QWidget(parent), m_cameraManager(cameraManager), m_state(state),
+      m_preview(new CameraPreviewView(cameraManager, this)),
+      m_overlay(new AspectRatioCropOverlay(state->selectedAspectRatio().ratio(), true, this)),
+      m_indicator(new RecordingIndicator(this))
+{
+    setAutoFillBackground(true);
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setMinimumSize(200, 150);
+
+    // Bottom to top.
+    m_preview->lower();
+    m_overlay->raise();
+    m_indicator->raise();
+
+    connect(state, &RecordingViewState::selectedAspectRatioChanged, this,
+        [this] { m_overlay->setRatio(m_state->selectedAspectRatio().ratio()); });
+    connect(state, &RecordingViewState::isTeleprompterVisibleChanged, this, &PictureArea::updateTeleprompter);
+    connect(state, &RecordingViewState::teleprompterTextChanged, this, &PictureArea::updateTeleprompter);
+    if (cameraManager) {
+        connect(cameraManager, &CameraManager::isRecordingChanged, this, &PictureArea::updateIndicator);
+    }
+    updateIndicator();
+}
+
+void PictureArea::setTeleprompterView(QWidget *view)
+{
+    if (view == m_teleprompter) {
+        return;
+    }
+    delete m_teleprompter;
+    m_teleprompter = view;
+    if (view) {
+        view->setParent(this);
+        // Over the overlay, under the indicator.
+        view->stackUnder(m_indicator);
+    }
+    layoutLayers();
+    updateTeleprompter();
+}
+
+bool PictureArea::isTeleprompterShown() const
+{
+    return m_teleprompter && !m_teleprompter->isHidden();
+}
+
+QRect PictureArea::teleprompterRect(QSize size)
+{
+    const int width = std::max(0, size.width() - 2 * teleprompterSideMargin);
+    const int height = int(std::lround(size.height() * teleprompterHeightShare));
+    return {teleprompterSideMargin, teleprompterTopMargin, width, height};
+}
+
+void PictureArea::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    layoutLayers();
+}
+
+void PictureArea::layoutLayers()
+{
+    const QRect all = rect();
+    m_preview->setGeometry(all);
+    m_overlay->setGeometry(all);
+    if (m_teleprompter) {
+        const QRect box = teleprompterRect(size());
+        m_teleprompter->setGeometry(box);
+        // The box's content never shows past its rounded corners.
+        QPainterPath rounded;
+        rounded.addRoundedRect(
+            QRectF(0, 0, box.width(), box.height()), teleprompterCornerRadius, teleprompterCornerRadius);
+        m_teleprompter->setMask(QRegion(rounded.toFillPolygon().toPolygon()));
+    }
+    m_indicator->adjustSize();
+    const QSize badge = m_indicator->sizeHint();
+    m_indicator->setGeometry(
+        all.width() - indicatorMargin - badge.width(), indicatorMargin, badge.width(), badge.height());
+}
+
+void PictureArea::updateTeleprompter()
+{
+    if (m_teleprompter) {
+        m_teleprompter->setVisible(m_state->isTeleprompterVisible() && !m_state->teleprompterText().isEmpty());
+    }
+}
+
+void PictureArea::updateIndicator()
+{
+    m_indicator->setVisible(m_cameraManager && m_cameraManager->isRecording());
+    m_indicator->raise();
+}

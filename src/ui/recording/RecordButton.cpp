@@ -1,0 +1,113 @@
+#include "ui/recording/RecordButton.h"
+
+#include "ui/recording/RecordingStyle.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+
+namespace {
+constexpr int horizontalPadding = 32;
+constexpr int verticalPadding = 10;
+constexpr int symbolPoints = 20;
+constexpr int symbolGap = 8;
+constexpr int cornerRadius = 24;
+} // namespace
+
+RecordButton::RecordButton(QWidget *parent) : QPushButton(parent)
+{
+    setFont(RecordingStyle::font(16, QFont::DemiBold));
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // Keyboard focus only: a mouse click leaves no focus ring on the pill.
+    setFocusPolicy(Qt::TabFocus);
+    setRecording(false);
+}
+
+void RecordButton::setRecording(bool isRecording)
+{
+    m_isRecording = isRecording;
+    setText(isRecording ? QStringLiteral("停止录制") : QStringLiteral("开始录制"));
+    setAccessibleName(text());
+    update();
+}
+
+QString RecordButton::symbolName() const
+{
+    return m_isRecording ? QStringLiteral("stop.fill") : QStringLiteral("record.circle");
+}
+
+QColor RecordButton::backgroundColor() const
+{
+    QColor red(Qt::red);
+    if (!m_isRecording) {
+        red.setAlphaF(0.85f);
+    }
+    return red;
+}
+
+QSize RecordButton::sizeHint() const
+{
+    // Wide enough for either title, so the button keeps its place when it flips.
+    const QFontMetrics metrics = fontMetrics();
+    const int title = std::max(
+        metrics.horizontalAdvance(QStringLiteral("开始录制")), metrics.horizontalAdvance(QStringLiteral("停止录制")));
+    const int content = std::max(symbolPoints + 4, metrics.height());
+    return {2 * horizontalPadding + symbolPoints + symbolGap + title + 1, 2 * verticalPadding + content};
+}
+
+QSize RecordButton::minimumSizeHint() const
+{
+    return sizeHint();
+}
+
+void RecordButton::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath pill;
+    const QRectF bounds = QRectF(rect());
+    const qreal radius = std::min<qreal>(cornerRadius, bounds.height() / 2);
+    pill.addRoundedRect(bounds, radius, radius);
+    QColor fill = backgroundColor();
+    if (isDown()) {
+        fill = fill.darker(115);
+    }
+    painter.fillPath(pill, fill);
+    if (hasFocus()) {
+        QPainterPath ring;
+        ring.addRoundedRect(bounds.adjusted(1.5, 1.5, -1.5, -1.5), radius - 1.5, radius - 1.5);
+        painter.strokePath(ring, QPen(QColor(255, 255, 255, 170), 2));
+    }
+
+    const QFontMetrics metrics = fontMetrics();
+    const int titleWidth = metrics.horizontalAdvance(text());
+    const qreal contentWidth = symbolPoints + symbolGap + titleWidth;
+    const qreal left = (bounds.width() - contentWidth) / 2;
+    const QRectF symbolBox(left, (bounds.height() - symbolPoints) / 2, symbolPoints, symbolPoints);
+    paintSymbol(painter, symbolBox);
+    painter.setPen(Qt::white);
+    painter.drawText(QRectF(symbolBox.right() + symbolGap, 0, titleWidth + 1, bounds.height()),
+        Qt::AlignLeft | Qt::AlignVCenter, text());
+}
+
+void RecordButton::paintSymbol(QPainter &painter, const QRectF &box) const
+{
+    // Drawn, not taken from the icon theme: the symbol must be white on red.
+    painter.save();
+    if (m_isRecording) {
+        const QRectF square = box.adjusted(3, 3, -3, -3);
+        QPainterPath path;
+        path.addRoundedRect(square, 2.5, 2.5);
+        painter.fillPath(path, Qt::white);
+    } else {
+        painter.setPen(QPen(Qt::white, 1.8));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(box.adjusted(1.5, 1.5, -1.5, -1.5));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(box.center(), box.width() * 0.24, box.height() * 0.24);
+    }
+    painter.restore();
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QPushButton>
+
+// The large record button. It draws its whole look itself: a rounded pill with
+// a white symbol and title, solid red while recording, a lighter red before.
+class RecordButton : public QPushButton {
+    Q_OBJECT
+
+public:
+    explicit RecordButton(QWidget *parent = nullptr);
+
+    void setRecording(bool isRecording);
+    bool isRecordingLook() const { return m_isRecording; }
+    QString symbolName() const;
+    QColor backgroundColor() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void paintSymbol(QPainter &painter, const QRectF &box) const;
+
+    bool m_isRecording = false;
+};

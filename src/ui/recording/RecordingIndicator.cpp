@@ -1,0 +1,58 @@
+#include "ui/recording/RecordingIndicator.h"
+
+#include "ui/recording/PulsingDot.h"
+#include "ui/recording/RecordingStyle.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+constexpr int dotPoints = 14;
+
+QPixmap redDot(qreal pixelRatio)
+{
+    QPixmap pixmap(QSize(dotPoints, dotPoints) * pixelRatio);
+    pixmap.setDevicePixelRatio(pixelRatio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(Qt::red));
+    painter.drawEllipse(QRectF(0, 0, dotPoints, dotPoints));
+    return pixmap;
+}
+} // namespace
+
+RecordingIndicator::RecordingIndicator(QWidget *parent)
+    : QWidget(parent), m_dot(new QLabel(this)), m_label(new QLabel(QStringLiteral("录制中"), this))
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAccessibleName(QStringLiteral("录制中"));
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(14, 8, 14, 8);
+    layout->setSpacing(10);
+    m_dot->setFixedSize(dotPoints, dotPoints);
+    m_dot->setPixmap(redDot(devicePixelRatioF()));
+    m_dot->setAccessibleName(QStringLiteral("录制指示灯"));
+    m_label->setFont(RecordingStyle::font(15, QFont::DemiBold));
+    QPalette palette = m_label->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    m_label->setPalette(palette);
+    layout->addWidget(m_dot, 0, Qt::AlignVCenter);
+    layout->addWidget(m_label, 0, Qt::AlignVCenter);
+    m_pulse = new PulsingDot(m_dot);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void RecordingIndicator::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath pill;
+    const QRectF bounds(rect());
+    const qreal radius = std::min<qreal>(22, bounds.height() / 2);
+    pill.addRoundedRect(bounds, radius, radius);
+    painter.fillPath(pill, QColor::fromRgbF(0, 0, 0, 0.65));
+}

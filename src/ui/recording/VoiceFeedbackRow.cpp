@@ -1,0 +1,95 @@
+#include "ui/recording/VoiceFeedbackRow.h"
+
+#include "capture/CameraManager.h"
+#include "ui/recording/ElidedLabel.h"
+#include "ui/recording/PriorityRowLayout.h"
+#include "ui/recording/RecordButton.h"
+#include "ui/recording/RecordingStyle.h"
+#include "ui/recording/RecordingViewState.h"
+#include "voice/SpeechRecognitionManager.h"
+
+namespace {
+constexpr int rowSpacing = 14;
+// A green that reads on the light control background.
+const QColor heardGreen(36, 138, 61);
+
+QColor withAlpha(QColor color, double alpha)
+{
+    color.setAlphaF(float(alpha));
+    return color;
+}
+
+void setTextColor(QWidget *widget, const QColor &color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    widget->setPalette(palette);
+}
+} // namespace
+
+VoiceFeedbackRow::VoiceFeedbackRow(
+    CameraManager *cameraManager, SpeechRecognitionManager *speechManager, RecordingViewState *state, QWidget *parent)
+    : QWidget(parent), m_cameraManager(cameraManager), m_speechManager(speechManager), m_state(state),
+      m_heardCommand(new ElidedLabel(Qt::ElideRight, this)), m_recognition(new ElidedLabel(Qt::ElideRight, this)),
+      m_recordButton(new RecordButton(this))
+{
+    m_heardCommand->setFont(RecordingStyle::font(13, QFont::Medium));
+    setTextColor(m_heardCommand, heardGreen);
+    m_heardCommand->setBadge(withAlpha(heardGreen, 0.12), QMargins(10, 4, 10, 4), 6);
+
+    m_recognition->setFont(RecordingStyle::font(12));
+    setTextColor(m_recognition, RecordingStyle::secondaryText(this));
+    m_recognition->setBadge(withAlpha(QColor(128, 128, 128), 0.1), QMargins(8, 4, 8, 4), 6);
+    m_recognition->setMinimumCharacters(8);
+
+    auto *row = new PriorityRowLayout(this);
+    row->setSpacing(rowSpacing);
+    row->setContentsMargins(0, 2, 0, 2);
+    row->addWidget(m_heardCommand, 1);
+    row->addWidget(m_recognition, 0);
+    row->addFlexibleSpace();
+    row->addWidget(m_recordButton);
+    row->addFlexibleSpace();
+
+    connect(m_recordButton, &RecordButton::clicked, this, &VoiceFeedbackRow::onRecordButton);
+    if (cameraManager) {
+        connect(cameraManager, &CameraManager::isRecordingChanged, this, &VoiceFeedbackRow::refreshRecordButton);
+    }
+    if (speechManager) {
+        connect(
+            speechManager, &SpeechRecognitionManager::lastHeardCommandChanged, this, &VoiceFeedbackRow::refreshBadges);
+        connect(speechManager, &SpeechRecognitionManager::lastRecognizedTextChanged, this,
+            &VoiceFeedbackRow::refreshBadges);
+    }
+    refreshBadges();
+    refreshRecordButton();
+}
+
+void VoiceFeedbackRow::refreshBadges()
+{
+    const QString heard = m_speechManager ? m_speechManager->lastHeardCommand() : QString();
+    const QString recognized = m_speechManager ? m_speechManager->lastRecognizedText() : QString();
+    m_heardCommand->setText(heard);
+    m_heardCommand->setVisible(!heard.isEmpty());
+    m_recognition->setText(QStringLiteral("识别中: ") + recognized);
+    m_recognition->setVisible(!recognized.isEmpty());
+}
+
+void VoiceFeedbackRow::refreshRecordButton()
+{
+    m_recordButton->setRecording(m_cameraManager && m_cameraManager->isRecording());
+}
+
+void VoiceFeedbackRow::onRecordButton()
+{
+    // The button leaves the voice listener alone.
+    if (!m_cameraManager) {
+        return;
+    }
+    if (m_cameraManager->isRecording()) {
+        m_cameraManager->stopRecording();
+    } else {
+        m_cameraManager->configureResolution(m_state->selectedResolution(), m_state->selectedAspectRatio());
+        m_cameraManager->startRecording();
+    }
+}

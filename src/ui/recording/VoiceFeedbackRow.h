@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class CameraManager;
+class ElidedLabel;
+class RecordButton;
+class RecordingViewState;
+class SpeechRecognitionManager;
+
+// Row 3 of the control panel: what the voice listener last heard, and the
+// record button, centred in the room the two badges leave.
+class VoiceFeedbackRow : public QWidget {
+    Q_OBJECT
+
+public:
+    VoiceFeedbackRow(CameraManager *cameraManager, SpeechRecognitionManager *speechManager, RecordingViewState *state,
+        QWidget *parent = nullptr);
+
+    ElidedLabel *heardCommandBadge() const { return m_heardCommand; }
+    ElidedLabel *recognitionBadge() const { return m_recognition; }
+    RecordButton *recordButton() const { return m_recordButton; }
+
+private:
+    void refreshBadges();
+    void refreshRecordButton();
+    void onRecordButton();
+
+    QPointer<CameraManager> m_cameraManager;
+    QPointer<SpeechRecognitionManager> m_speechManager;
+    RecordingViewState *m_state;
+    ElidedLabel *m_heardCommand;
+    ElidedLabel *m_recognition;
+    RecordButton *m_recordButton;
+};
