@@ -24,8 +24,20 @@ bool CommandSyllableFilter::begins(size_t from, bool whole) const
 {
     const size_t length = m_held.size() - from;
     return std::any_of(m_phrases.begin(), m_phrases.end(), [&](const std::vector<int> &phrase) {
-        return (whole ? phrase.size() == length : phrase.size() > length)
-            && std::equal(m_held.begin() + long(from), m_held.end(), phrase.begin());
+        if (whole ? phrase.size() != length : phrase.size() <= length) {
+            return false;
+        }
+        // The keyword decoder accepts a long phrase with one syllable misheard
+        // ("jiě fū lù zhì" for 结束录制), so the same slip is kept out here;
+        // never the first syllable, or every syllable would be held.
+        const int allowed = phrase.size() >= 4 ? 1 : 0;
+        int mismatches = 0;
+        for (size_t i = 0; i < length; ++i) {
+            if (m_held[from + i] != phrase[i] && (i == 0 || ++mismatches > allowed)) {
+                return false;
+            }
+        }
+        return true;
     });
 }
 

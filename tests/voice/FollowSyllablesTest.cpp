@@ -170,6 +170,11 @@ TEST(FollowCommandFilter, CommandPhrasesAreDroppedAndEverythingElseGoesOnAfterAH
     // The first syllable of a long stop phrase misheard: the rest still goes.
     EXPECT_EQ(feed(QStringLiteral("tian zhi lu zhi hao")), QStringLiteral("tian hao"));
     EXPECT_EQ(feed(QStringLiteral("kai shi lu xiang")), QString());
+    // A long phrase with one later syllable misheard is a command too (the
+    // decoder takes it as one); two slips are not.
+    EXPECT_EQ(feed(QStringLiteral("jie fu lu zhi")), QString());
+    EXPECT_EQ(feed(QStringLiteral("jie mu jin tian")), QStringLiteral("jie mu jin tian"));
+    EXPECT_EQ(feed(QStringLiteral("kai xin lu ying")), QStringLiteral("kai xin lu ying"));
     // Nothing after a held syllable: it is let go.
     EXPECT_EQ(feed(QStringLiteral("jie")), QString());
     EXPECT_EQ(spelled(filter.flush()), QStringLiteral("jie"));

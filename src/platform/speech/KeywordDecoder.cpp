@@ -182,6 +182,7 @@ void KeywordDecoder::decodeSyllables(QStringList &found)
     }
     const sherpa::OnlineRecognizerResult *result = api.getOnlineStreamResult(recognizer, m_recognizerStream);
     if (result) {
+        m_heardSegment = QString::fromUtf8(result->text ? result->text : "");
         QStringList &tokens = m_segmentTokens;
         tokens.clear();
         for (int i = 0; i < result->count; ++i) {
@@ -204,6 +205,10 @@ void KeywordDecoder::decodeSyllables(QStringList &found)
     }
     if (api.isEndpoint(recognizer, m_recognizerStream)) {
         api.resetOnlineStream(recognizer, m_recognizerStream);
+        if (!m_heardSegment.isEmpty()) {
+            m_heardDone += m_heardSegment + QLatin1Char(' ');
+            m_heardSegment.clear();
+        }
         // A phrase the spotter is still waiting on may end the old segment.
         m_previousTokens = m_segmentTokens.mid(m_matchedTokens);
         m_segmentTokens.clear();

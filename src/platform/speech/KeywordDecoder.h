@@ -30,6 +30,10 @@ public:
     // Audio seconds consumed so far.
     double consumedSeconds() const;
 
+    // Everything the recognizer has heard so far, as toned pinyin, segments
+    // separated by a space. The part of the current segment may still change.
+    QString heardText() const { return m_heardDone + m_heardSegment; }
+
 private:
     QStringList decode();
     void decodeSpotter(QStringList &found);
@@ -49,4 +53,6 @@ private:
     double m_pendingUntilSeconds = 0.0;
     int64_t m_samples = 0;
     double m_lastKeywordEndSeconds = -1000.0;
+    QString m_heardDone; // finished segments
+    QString m_heardSegment; // the current one
 };

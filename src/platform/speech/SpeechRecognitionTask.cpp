@@ -35,7 +35,21 @@ void SpeechRecognitionTask::run(std::shared_ptr<SpeechEngine> engine)
         return;
     }
     KeywordDecoder decoder(engine);
+    // Grows only: what the recognizer heard, with the command labels where
+    // they were found. The voice-following prompter reads the pinyin, command
+    // detection the labels.
     QString transcript;
+    QString heardBefore;
+    auto takeHeard = [&] {
+        const QString heard = decoder.heardText();
+        if (heard.size() > heardBefore.size()) {
+            // A revision of what was already passed on stays as it was.
+            transcript += heard.mid(heardBefore.size());
+            heardBefore = heard;
+            return true;
+        }
+        return false;
+    };
     bool ended = false;
     while (!ended && !m_state->cancelled) {
         QStringList heard;
@@ -50,6 +64,9 @@ void SpeechRecognitionTask::run(std::shared_ptr<SpeechEngine> engine)
             }
             heard += decoder.accept(buffer.samples);
         }
+        if (takeHeard()) {
+            report(SpeechRecognitionResult{transcript, false}, std::nullopt);
+        }
         for (const QString &label : heard) {
             transcript += label;
             report(SpeechRecognitionResult{transcript, false}, std::nullopt);
@@ -60,7 +77,9 @@ void SpeechRecognitionTask::run(std::shared_ptr<SpeechEngine> engine)
             report(std::nullopt, SpeechRecognitionError{failure});
             return;
         }
-        for (const QString &label : decoder.finish()) {
+        const QStringList last = decoder.finish();
+        takeHeard();
+        for (const QString &label : last) {
             transcript += label;
         }
         report(SpeechRecognitionResult{transcript, true}, std::nullopt);
