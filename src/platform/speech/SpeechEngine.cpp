@@ -35,15 +35,16 @@ sherpa::OnlineModelConfig modelConfig(
 
 SpeechEngineLocation SpeechEngineLocation::standard()
 {
-    const QString deps = QStringLiteral(VELTROSCOPE_DEPS_DIR);
-    const SpeechEngineLocation tree{
-        deps + QStringLiteral("/sherpa-onnx/node_modules/sherpa-onnx-linux-x64/") + libraryName,
-        deps + QStringLiteral("/models/") + modelName};
-    if (complete(tree)) {
-        return tree;
-    }
+    // An installed copy carries its engine beside it; the build tree's copy
+    // is for running from the checkout.
     const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/speech/");
-    return {beside + libraryName, beside + modelName};
+    const SpeechEngineLocation installed{beside + libraryName, beside + modelName};
+    if (complete(installed)) {
+        return installed;
+    }
+    const QString deps = QStringLiteral(VELTROSCOPE_DEPS_DIR);
+    return {deps + QStringLiteral("/sherpa-onnx/node_modules/sherpa-onnx-linux-x64/") + libraryName,
+        deps + QStringLiteral("/models/") + modelName};
 }
 
 std::shared_ptr<SpeechEngine> SpeechEngine::load(
