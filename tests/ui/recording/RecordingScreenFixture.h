@@ -121,6 +121,11 @@ struct Screen {
     {
         return MainLoop::waitUntil([&] { return listener->isListening(); }, timeoutMs);
     }
+    // A start returns at once; the take is under way once the manager says so.
+    bool waitForRecording(int timeoutMs = 20000) const
+    {
+        return MainLoop::waitUntil([&] { return camera->isRecording(); }, timeoutMs);
+    }
     // Until `added` recordings are in the library: nothing of them is still
     // being processed when the test ends.
     bool waitForLibraryRows(qsizetype added, int timeoutMs = 30000) const

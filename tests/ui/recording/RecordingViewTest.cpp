@@ -121,15 +121,14 @@ TEST(RecordingView, RecordButtonStartsAndStopsWithoutTouchingTheListener)
     row1(screen)->resolutionControl()->segment(1)->click();
 
     recordButton(screen)->click();
-    // Both camera operations at once, with the values shown.
-    EXPECT_EQ(started(screen), 1);
+    // Both camera operations at once, with the values shown, and no pause.
     EXPECT_EQ(screen.camera->pendingAspectRatio(), VideoAspectRatio::ratio9x16);
-    EXPECT_EQ(screen.camera->captureSession()->sessionPreset(), SessionPreset::p1280x720);
     EXPECT_EQ(screen.log.count(pauseLine), 0);
     EXPECT_TRUE(screen.delays.pending->isEmpty());
 
-    MainLoop::drain();
-    ASSERT_TRUE(screen.camera->isRecording());
+    ASSERT_TRUE(screen.waitForRecording());
+    EXPECT_EQ(started(screen), 1);
+    EXPECT_EQ(screen.camera->captureSession()->sessionPreset(), SessionPreset::p1280x720);
     EXPECT_EQ(recordButton(screen)->text(), "停止录制");
     EXPECT_EQ(recordButton(screen)->accessibleName(), "停止录制");
     EXPECT_EQ(recordButton(screen)->symbolName(), "stop.fill");
@@ -169,10 +168,10 @@ TEST(RecordingView, VoiceStartPausesStartsWithTheChoicesOfThatMomentAndResumes)
     row1(screen)->ratioControl()->segment(0)->click();
     row1(screen)->resolutionControl()->segment(0)->click();
     EXPECT_DOUBLE_EQ(screen.delays.runNext(), 0.3);
-    EXPECT_EQ(started(screen), 1);
     EXPECT_EQ(screen.camera->pendingAspectRatio(), VideoAspectRatio::ratio1x1);
+    ASSERT_TRUE(screen.waitForRecording());
+    EXPECT_EQ(started(screen), 1);
     EXPECT_EQ(screen.camera->captureSession()->sessionPreset(), SessionPreset::p640x480);
-    EXPECT_TRUE(screen.camera->isRecording());
     EXPECT_EQ(screen.log.count(resumeLine), 0);
 
     ASSERT_EQ(screen.delays.pending->size(), 1);
@@ -199,8 +198,7 @@ TEST(RecordingView, VoiceCommandsInTheWrongStateChangeNothing)
     EXPECT_EQ(started(screen), 0);
 
     recordButton(screen)->click();
-    MainLoop::drain();
-    ASSERT_TRUE(screen.camera->isRecording());
+    ASSERT_TRUE(screen.waitForRecording());
     const auto recordingPath = screen.camera->currentRecordingURL();
     screen.say(QStringLiteral("开始录制"));
     EXPECT_EQ(screen.log.count(pauseLine), 0) << "start while recording is dropped before the pause";
@@ -240,8 +238,10 @@ TEST(RecordingView, ShowingAgainReloadsTheScriptAndKeepsOneListener)
     screen.say(QStringLiteral("开始录制"));
     EXPECT_EQ(screen.log.count(pauseLine), 1);
     screen.delays.runNext();
+    ASSERT_TRUE(screen.waitForRecording());
     screen.delays.runNext();
     screen.say(QStringLiteral("停止录制"));
+    EXPECT_FALSE(screen.camera->isRecording());
     EXPECT_TRUE(screen.waitForLibraryRows(1));
 }
 
@@ -266,8 +266,7 @@ TEST(RecordingView, RefusedMicrophoneLeavesTheListenerIdleAndTheButtonWorking)
     EXPECT_FALSE(screen.listener->isListening());
     EXPECT_EQ(screen.log.count(listeningLine), 0);
     recordButton(screen)->click();
-    MainLoop::drain();
-    EXPECT_TRUE(screen.camera->isRecording());
+    ASSERT_TRUE(screen.waitForRecording());
     recordButton(screen)->click();
     MainLoop::drain();
     EXPECT_TRUE(screen.waitForLibraryRows(1));
