@@ -79,4 +79,5 @@ void RecordingView::onAppear()
         m_viewState->setIsTeleprompterVisible(true);
     }
     m_voiceCommands->whenShown();
+    letVoiceStopCancelTheCountdown();
 }

@@ -64,6 +64,8 @@ private:
     void onAppear();
     // The options menu, the mirrors, the countdown, the elapsed time and the keys.
     void addRecordingAids();
+    // A spoken stop during the count before a start cancels the count.
+    void letVoiceStopCancelTheCountdown();
 
     CameraManager *m_cameraManager;
     DatabaseManager *m_dbManager;

@@ -19,8 +19,11 @@
 #include "ui/recording/RecordingTimer.h"
 #include "ui/recording/TeleprompterControlsRow.h"
 #include "ui/recording/TeleprompterView.h"
+#include "ui/recording/VoiceCommandWiring.h"
 #include "ui/recording/VoiceFeedbackRow.h"
+#include "voice/SpeechRecognitionManager.h"
 
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 
@@ -64,4 +67,18 @@ void RecordingView::addRecordingAids()
         RecordingShortcuts::describe(
             recordButton, controls->startPauseButton(), controls->resetButton(), controls->speedSlider());
     }
+}
+
+void RecordingView::letVoiceStopCancelTheCountdown()
+{
+    // Wraps the action the wiring has just installed; with no count under
+    // way the stop is exactly the wiring's.
+    std::function<void()> stop = m_voiceCommands->stopCommandAction();
+    m_speechManager->setOnStopCommand([stop, countdown = QPointer<RecordingCountdown>(m_countdown)] {
+        if (countdown && countdown->isCounting()) {
+            countdown->cancel();
+            return;
+        }
+        stop();
+    });
 }

@@ -109,10 +109,14 @@ TEST(RecordingCountdown, PressingStopDuringTheCountCancelsItForGood)
     EXPECT_EQ(screen.starts(), 0);
     EXPECT_FALSE(screen.camera->isRecording());
 
-    // A new press counts from 3 again.
+    // A new press counts from 3 again, and a spoken stop cancels it as well.
     screen.button()->click();
     EXPECT_EQ(screen.view->countdown()->remainingSeconds(), 3);
-    screen.view->countdown()->cancel();
+    screen.say(QStringLiteral("停止录制"));
+    EXPECT_FALSE(screen.view->countdown()->isCounting());
+    while (screen.seconds.runNext() >= 0) { }
+    MainLoop::spin(300);
+    EXPECT_EQ(screen.starts(), 0);
     forgetStoredOptions();
 }
 
