@@ -1,3 +1,4 @@
+#include "app/AppFont.h"
 #include "app/AppResources.h"
 #include "app/MainWindow.h"
 #include "app/VeltroscopeApp.h"
@@ -15,6 +16,7 @@ int main(int argc, char **argv)
     // Lets Wayland desktops match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("app.veltroscope.Veltroscope"));
     AppResources::ensureLoaded();
+    AppFont::applyToApplication();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/AppIcon.png")));
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
         QIcon::setThemeName(QStringLiteral("Adwaita"));

@@ -1,5 +1,6 @@
 #include "ui/recording/RecordingStyle.h"
 
+#include "app/AppFont.h"
 #include "app/SymbolIcon.h"
 
 #include <QIcon>
@@ -8,8 +9,7 @@
 
 QStringList RecordingStyle::fontFamilies()
 {
-    return {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Source Han Sans SC"),
-        QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Droid Sans Fallback")};
+    return AppFont::families();
 }
 
 QFont RecordingStyle::font(double points, QFont::Weight weight)

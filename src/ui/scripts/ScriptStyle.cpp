@@ -1,5 +1,7 @@
 #include "ui/scripts/ScriptStyle.h"
 
+#include "app/AppFont.h"
+
 #include <QIcon>
 #include <QPainter>
 #include <QPalette>
@@ -7,14 +9,7 @@
 
 QFont ScriptStyle::font(int size, QFont::Weight weight)
 {
-    QFont font;
-    // Without a preferred family the Han fallback follows fontconfig, which
-    // picks Japanese glyph shapes on a machine without a Chinese locale.
-    font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Source Han Sans SC"),
-        QStringLiteral("WenQuanYi Micro Hei"), font.defaultFamily()});
-    font.setPixelSize(size);
-    font.setWeight(weight);
-    return font;
+    return AppFont::font(size, weight);
 }
 
 QColor ScriptStyle::label(const QPalette &palette)
