@@ -35,6 +35,7 @@ class CameraManager : public QObject {
     Q_PROPERTY(bool hasMicPermission READ hasMicPermission NOTIFY hasMicPermissionChanged)
     Q_PROPERTY(bool hasCameraPermission READ hasCameraPermission NOTIFY hasCameraPermissionChanged)
     Q_PROPERTY(QString saveFolder READ saveFolder WRITE setSaveFolder NOTIFY saveFolderChanged)
+    Q_PROPERTY(std::optional<double> recordingStartedAt READ recordingStartedAt NOTIFY recordingStartedAtChanged)
 
 public:
     // The machine's devices and permissions.
@@ -56,6 +57,11 @@ public:
     bool hasCameraPermission() const { return m_hasCameraPermission; }
     QString saveFolder() const { return m_saveFolder; }
     void setSaveFolder(const QString &folder);
+
+    // When the take under way wrote its first picture, the take's time 0, in
+    // seconds on the steady clock (std::chrono::steady_clock, as the listener's
+    // clock); absent before that and once the take has ended.
+    std::optional<double> recordingStartedAt() const { return m_recordingStartedAt; }
 
     // Ratio the next finished recording is cropped to; safe from any thread.
     VideoAspectRatio pendingAspectRatio() const { return m_pendingAspectRatio.load(); }
@@ -103,6 +109,7 @@ Q_SIGNALS:
     void hasMicPermissionChanged();
     void hasCameraPermissionChanged();
     void saveFolderChanged();
+    void recordingStartedAtChanged();
 
 private:
     void requestPermissions(std::function<void()> completion);
@@ -114,6 +121,8 @@ private:
     void onSessionWorker(std::function<void()> task);
     void takeStarted(quint64 take, bool started);
     void takeFinished(quint64 take, const std::optional<QString> &errorDescription);
+    void takeWroteFirstPicture(quint64 take, double at);
+    void setRecordingStartedAt(std::optional<double> at);
     QString generateFileName() const;
     static QString initialSaveFolder();
     static QString unusedPath(const QString &folder, const QString &fileName);
@@ -155,6 +164,7 @@ private:
     std::optional<QString> m_currentRecordingURL;
     std::atomic<VideoAspectRatio> m_pendingAspectRatio{VideoAspectRatio::ratio16x9};
     QString m_saveFolder;
+    std::optional<double> m_recordingStartedAt;
 
 private:
     // Post-recording processing, in CameraManagerPostProcessing.cpp. The crop

@@ -20,8 +20,16 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <chrono>
+
 namespace {
 const QString saveFolderKey = QStringLiteral("VeltroscopeSaveFolder");
+
+double steadySeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 // A quit waits this long at most for the take's file to be complete.
 constexpr int quitWaitMs = 15000;
 } // namespace
@@ -122,7 +130,8 @@ void CameraManager::startRecording()
             Log::line(QStringLiteral("⚠️ 录制前: videoOutput 仍没有音频连接"));
         }
 
-        output->startRecording(path,
+        output->startRecording(
+            path,
             [manager, alive, processes, self, take, progress](
                 const QString &file, const std::optional<QString> &error) {
                 progress->finished = true;
@@ -135,6 +144,15 @@ void CameraManager::startRecording()
                 if (token && *token && *processes) {
                     self->fileOutputDidFinishRecording(file, error);
                 }
+            },
+            [manager, take] {
+                // Stamped here, not when the main thread gets to it.
+                const double at = steadySeconds();
+                MainQueue::post(QCoreApplication::instance(), [manager, take, at] {
+                    if (manager) {
+                        manager->takeWroteFirstPicture(take, at);
+                    }
+                });
             });
         // A start the capture layer refused has logged why; the screen must not
         // show a recording that writes nothing.
@@ -159,6 +177,7 @@ void CameraManager::takeStarted(quint64 take, bool started)
     // A stop asked for meanwhile follows the start on the worker.
     if (!started || m_stopRequested) {
         m_takeState = TakeState::idle;
+        setRecordingStartedAt(std::nullopt);
         return;
     }
     m_takeState = TakeState::recording;
@@ -173,6 +192,7 @@ void CameraManager::takeFinished(quint64 take, const std::optional<QString> &err
     // The take ended by itself: camera gone, disk full, file not writable. A
     // start that was refused has said why already.
     m_takeState = TakeState::idle;
+    setRecordingStartedAt(std::nullopt);
     if (!m_stopRequested && m_takeProgress && m_takeProgress->written) {
         Log::line(QStringLiteral("❌ 录制意外结束: ") + errorDescription.value_or(QStringLiteral("unknown")));
     }
@@ -181,12 +201,31 @@ void CameraManager::takeFinished(quint64 take, const std::optional<QString> &err
     }
 }
 
+void CameraManager::takeWroteFirstPicture(quint64 take, double at)
+{
+    // The first picture may come before the start is reported.
+    if (take != m_take || m_takeState == TakeState::idle || m_stopRequested) {
+        return;
+    }
+    setRecordingStartedAt(at);
+}
+
+void CameraManager::setRecordingStartedAt(std::optional<double> at)
+{
+    if (m_recordingStartedAt == at) {
+        return;
+    }
+    m_recordingStartedAt = at;
+    Q_EMIT recordingStartedAtChanged();
+}
+
 void CameraManager::stopRecording()
 {
     if (m_takeState == TakeState::idle) {
         return;
     }
     m_stopRequested = true;
+    setRecordingStartedAt(std::nullopt);
     onSessionWorker([output = m_videoOutput] { output->stopRecording(); });
     if (m_takeState == TakeState::recording) {
         m_takeState = TakeState::idle;

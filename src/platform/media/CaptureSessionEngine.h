@@ -55,7 +55,8 @@ public:
     qint64 previewFrameCount() const { return m_previewFrames; }
 
     // Called by MovieFileOutput.
-    void startRecording(MovieFileOutput *output, const QString &path, MovieFileOutput::RecordingDelegate delegate);
+    void startRecording(MovieFileOutput *output, const QString &path, MovieFileOutput::RecordingDelegate delegate,
+        MovieFileOutput::StartDelegate didStart = {});
     void stopRecording(MovieFileOutput *output);
     bool isRecording(const MovieFileOutput *output) const;
     bool hasAudioConnection(const MovieFileOutput *output) const;

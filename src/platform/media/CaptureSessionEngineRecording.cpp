@@ -133,8 +133,8 @@ bool CaptureSessionEngine::buildRecordingBin(Recording &recording, GstElement **
     return true;
 }
 
-void CaptureSessionEngine::startRecording(
-    MovieFileOutput *output, const QString &path, MovieFileOutput::RecordingDelegate delegate)
+void CaptureSessionEngine::startRecording(MovieFileOutput *output, const QString &path,
+    MovieFileOutput::RecordingDelegate delegate, MovieFileOutput::StartDelegate didStart)
 {
     std::lock_guard lock(m_pipelineMutex);
     if (m_recording && m_recording->output == output) {
@@ -173,6 +173,7 @@ void CaptureSessionEngine::startRecording(
     recording->delegate = std::move(delegate);
     recording->hasAudio = m_audio && !m_audio->failed && output->m_audioConnection.isEnabled();
     recording->timeline = CaptureTimeline::create();
+    recording->timeline->setStartHandler(std::move(didStart));
     recording->bin = GstPtr<GstElement>(gst_bin_new("recording"));
 
     GstElement *videoEntry = nullptr;

@@ -118,10 +118,14 @@ bool CaptureTimeline::retimeBuffer(Stream &stream, GstBuffer **buffer)
     }
     GstClockTime start = m_start.load();
     if (stream.isVideo && start == GST_CLOCK_TIME_NONE) {
-        if (m_start.compare_exchange_strong(start, runningTime)) {
+        const bool first = m_start.compare_exchange_strong(start, runningTime);
+        if (first) {
             start = runningTime;
         }
         release();
+        if (first && m_onStart) {
+            m_onStart();
+        }
     }
     // Sound before the first picture, and anything older than it, stays out:
     // the muxer would drop an early key frame and leave the file starting on

@@ -3,6 +3,7 @@
 #include <gst/gst.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -24,6 +25,10 @@ public:
     // picture, and is put on the timeline at `entry`, behind the queue. Both
     // pads belong to the take's bin, which outlives every call here.
     void attachAudio(GstPad *gate, GstPad *entry);
+
+    // Called once, on the streaming thread, when the first picture enters the
+    // take; set it before the take's pads are linked.
+    void setStartHandler(std::function<void()> handler) { m_onStart = std::move(handler); }
 
     // Lets held sound go on without a picture: the take is closing. Sound that
     // comes before any picture is then dropped.
@@ -53,6 +58,7 @@ private:
     bool retimeBuffer(Stream &stream, GstBuffer **buffer);
 
     std::atomic<GstClockTime> m_start = GST_CLOCK_TIME_NONE; // running time of the first picture
+    std::function<void()> m_onStart;
     Stream m_video;
     Stream m_audio;
     std::mutex m_gateMutex;

@@ -21,10 +21,10 @@ MovieFileOutput::~MovieFileOutput()
     }
 }
 
-void MovieFileOutput::startRecording(const QString &outputFilePath, RecordingDelegate delegate)
+void MovieFileOutput::startRecording(const QString &outputFilePath, RecordingDelegate delegate, StartDelegate didStart)
 {
     if (CaptureSessionEngine *engine = m_engine.load()) {
-        engine->startRecording(this, outputFilePath, std::move(delegate));
+        engine->startRecording(this, outputFilePath, std::move(delegate), std::move(didStart));
         return;
     }
     // Not in a session: nothing can be written, and the delegate hears so once.

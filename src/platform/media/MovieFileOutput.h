@@ -19,12 +19,16 @@ public:
     using RecordingDelegate
         = std::function<void(const QString &outputFilePath, const std::optional<QString> &errorDescription)>;
 
+    // The take's first picture reached the file's timeline: its time 0. On a
+    // streaming thread; it must return quickly.
+    using StartDelegate = std::function<void()>;
+
     MovieFileOutput();
     ~MovieFileOutput();
     MovieFileOutput(const MovieFileOutput &) = delete;
     MovieFileOutput &operator=(const MovieFileOutput &) = delete;
 
-    void startRecording(const QString &outputFilePath, RecordingDelegate delegate);
+    void startRecording(const QString &outputFilePath, RecordingDelegate delegate, StartDelegate didStart = {});
     void stopRecording();
     bool isRecording() const;
 

@@ -63,6 +63,14 @@ QSize CameraPreviewView::devicePixelSize() const
     return {int(std::lround(width() * ratio)), int(std::lround(height() * ratio))};
 }
 
+void CameraPreviewView::setMirrored(bool mirrored)
+{
+    if (m_isMirrored != mirrored) {
+        m_isMirrored = mirrored;
+        update();
+    }
+}
+
 void CameraPreviewView::updateLayer()
 {
     if (isShowingLayer()) {
@@ -94,6 +102,10 @@ void CameraPreviewView::paintEvent(QPaintEvent *)
     if (image.isNull() || target.isEmpty()) {
         painter.fillRect(target, Qt::black);
         return;
+    }
+    if (m_isMirrored) {
+        painter.translate(target.width(), 0);
+        painter.scale(-1, 1);
     }
     // Aspect-fill: the centred part of the frame with the view's proportions.
     const double scale = std::max(double(target.width()) / image.width(), double(target.height()) / image.height());

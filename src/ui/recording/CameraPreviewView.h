@@ -26,6 +26,11 @@ public:
     // The view's size in device pixels, as the layer is told it.
     QSize devicePixelSize() const;
 
+    // Left and right swapped when drawn, as in a mirror; the frames, and so
+    // the recording, stay as the camera gives them.
+    void setMirrored(bool mirrored);
+    bool isMirrored() const { return m_isMirrored; }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -40,4 +45,5 @@ private:
     qint64 m_lastFrameNumber = 0;
     qint64 m_framesShown = 0;
     qint64 m_framesSkipped = 0;
+    bool m_isMirrored = false;
 };

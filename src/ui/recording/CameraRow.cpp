@@ -89,6 +89,12 @@ CameraRow::CameraRow(CameraManager *cameraManager, RecordingViewState *state, QW
     refreshChoices();
 }
 
+void CameraRow::addTrailingItem(QWidget *item)
+{
+    item->setParent(this);
+    static_cast<PriorityRowLayout *>(layout())->addWidget(item);
+}
+
 QWidget *CameraRow::group(const QString &symbolName, const QString &symbolLabel, QList<QWidget *> items)
 {
     auto *box = new QWidget(this);

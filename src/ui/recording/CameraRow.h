@@ -30,6 +30,9 @@ public:
     ElidedLabel *saveFolderLabel() const { return m_saveFolder; }
     QPushButton *changeFolderButton() const { return m_changeFolder; }
 
+    // Puts `item` at the end of the row, after the save folder (and owns it).
+    void addTrailingItem(QWidget *item);
+
 private:
     QWidget *group(const QString &symbolName, const QString &symbolLabel, QList<QWidget *> items);
     QWidget *divider();

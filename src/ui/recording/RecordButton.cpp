@@ -28,14 +28,34 @@ RecordButton::RecordButton(QWidget *parent) : QPushButton(parent)
 void RecordButton::setRecording(bool isRecording)
 {
     m_isRecording = isRecording;
-    setText(isRecording ? QStringLiteral("停止录制") : QStringLiteral("开始录制"));
+    refreshTitle();
+}
+
+void RecordButton::setCountingDown(bool isCountingDown)
+{
+    m_isCountingDown = isCountingDown;
+    refreshTitle();
+}
+
+void RecordButton::refreshTitle()
+{
+    if (m_isRecording) {
+        setText(QStringLiteral("停止录制"));
+    } else if (m_isCountingDown) {
+        setText(QStringLiteral("取消录制"));
+    } else {
+        setText(QStringLiteral("开始录制"));
+    }
     setAccessibleName(text());
     update();
 }
 
 QString RecordButton::symbolName() const
 {
-    return m_isRecording ? QStringLiteral("stop.fill") : QStringLiteral("record.circle");
+    if (m_isRecording) {
+        return QStringLiteral("stop.fill");
+    }
+    return m_isCountingDown ? QStringLiteral("xmark") : QStringLiteral("record.circle");
 }
 
 QColor RecordButton::backgroundColor() const
@@ -51,8 +71,8 @@ QSize RecordButton::sizeHint() const
 {
     // Wide enough for either title, so the button keeps its place when it flips.
     const QFontMetrics metrics = fontMetrics();
-    const int title = std::max(
-        metrics.horizontalAdvance(QStringLiteral("开始录制")), metrics.horizontalAdvance(QStringLiteral("停止录制")));
+    const int title = std::max({metrics.horizontalAdvance(QStringLiteral("开始录制")),
+        metrics.horizontalAdvance(QStringLiteral("停止录制")), metrics.horizontalAdvance(QStringLiteral("取消录制"))});
     const int content = std::max(symbolPoints + 4, metrics.height());
     return {2 * horizontalPadding + symbolPoints + symbolGap + title + 1, 2 * verticalPadding + content};
 }
@@ -96,7 +116,12 @@ void RecordButton::paintSymbol(QPainter &painter, const QRectF &box) const
 {
     // Drawn, not taken from the icon theme: the symbol must be white on red.
     painter.save();
-    if (m_isRecording) {
+    if (m_isCountingDown && !m_isRecording) {
+        const QRectF cross = box.adjusted(4, 4, -4, -4);
+        painter.setPen(QPen(Qt::white, 2.4, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(cross.topLeft(), cross.bottomRight());
+        painter.drawLine(cross.topRight(), cross.bottomLeft());
+    } else if (m_isRecording) {
         const QRectF square = box.adjusted(3, 3, -3, -3);
         QPainterPath path;
         path.addRoundedRect(square, 2.5, 2.5);

@@ -12,6 +12,9 @@ public:
 
     void setRecording(bool isRecording);
     bool isRecordingLook() const { return m_isRecording; }
+    // During the count before a recording: "取消录制", and pressing cancels.
+    void setCountingDown(bool isCountingDown);
+    bool isCountingDownLook() const { return m_isCountingDown; }
     QString symbolName() const;
     QColor backgroundColor() const;
 
@@ -24,5 +27,8 @@ protected:
 private:
     void paintSymbol(QPainter &painter, const QRectF &box) const;
 
+    void refreshTitle();
+
     bool m_isRecording = false;
+    bool m_isCountingDown = false;
 };

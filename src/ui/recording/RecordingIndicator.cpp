@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+
 namespace {
 constexpr int dotPoints = 14;
 
@@ -23,10 +25,28 @@ QPixmap redDot(qreal pixelRatio)
     painter.drawEllipse(QRectF(0, 0, dotPoints, dotPoints));
     return pixmap;
 }
+
+// As wide as the text with its widest digit in every place: the figures are
+// proportional, and the badge must not twitch every second.
+int steadyWidth(const QFontMetrics &metrics, const QString &text)
+{
+    int widest = 0;
+    for (char digit = '0'; digit <= '9'; ++digit) {
+        QString sample = text;
+        for (QChar &c : sample) {
+            if (c.isDigit()) {
+                c = QLatin1Char(digit);
+            }
+        }
+        widest = std::max(widest, metrics.horizontalAdvance(sample));
+    }
+    return widest + 1;
+}
 } // namespace
 
 RecordingIndicator::RecordingIndicator(QWidget *parent)
-    : QWidget(parent), m_dot(new QLabel(this)), m_label(new QLabel(QStringLiteral("录制中"), this))
+    : QWidget(parent), m_dot(new QLabel(this)), m_label(new QLabel(QStringLiteral("录制中"), this)),
+      m_elapsed(new QLabel(QStringLiteral("00:00"), this))
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAccessibleName(QStringLiteral("录制中"));
@@ -42,6 +62,10 @@ RecordingIndicator::RecordingIndicator(QWidget *parent)
     m_label->setPalette(palette);
     layout->addWidget(m_dot, 0, Qt::AlignVCenter);
     layout->addWidget(m_label, 0, Qt::AlignVCenter);
+    m_elapsed->setFont(RecordingStyle::font(15, QFont::DemiBold));
+    m_elapsed->setPalette(palette);
+    m_elapsed->setFixedWidth(steadyWidth(m_elapsed->fontMetrics(), m_elapsed->text()));
+    layout->addWidget(m_elapsed, 0, Qt::AlignVCenter);
     m_pulse = new PulsingDot(m_dot);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
@@ -55,4 +79,19 @@ void RecordingIndicator::paintEvent(QPaintEvent *)
     const qreal radius = std::min<qreal>(22, bounds.height() / 2);
     pill.addRoundedRect(bounds, radius, radius);
     painter.fillPath(pill, QColor::fromRgbF(0, 0, 0, 0.65));
+}
+
+void RecordingIndicator::setElapsedText(const QString &text)
+{
+    if (text == m_elapsed->text()) {
+        return;
+    }
+    m_elapsed->setText(text);
+    m_elapsed->setFixedWidth(steadyWidth(m_elapsed->fontMetrics(), text));
+    // Past an hour the badge grows to the left, away from the corner.
+    const QSize hint = sizeHint();
+    if (hint != size() && !geometry().isEmpty()) {
+        const int right = geometry().right();
+        setGeometry(right + 1 - hint.width(), y(), hint.width(), hint.height());
+    }
 }

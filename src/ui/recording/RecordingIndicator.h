@@ -15,6 +15,9 @@ public:
 
     QWidget *dot() const { return m_dot; }
     QLabel *label() const { return m_label; }
+    // The take's elapsed time beside the text; the badge keeps its right edge.
+    QLabel *elapsedLabel() const { return m_elapsed; }
+    void setElapsedText(const QString &text);
     PulsingDot *pulse() const { return m_pulse; }
 
 protected:
@@ -23,5 +26,6 @@ protected:
 private:
     QLabel *m_dot;
     QLabel *m_label;
+    QLabel *m_elapsed;
     PulsingDot *m_pulse;
 };

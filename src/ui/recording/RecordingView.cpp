@@ -45,6 +45,7 @@ RecordingView::RecordingView(CameraManager *cameraManager, DatabaseManager *dbMa
     layout->setSpacing(0);
     layout->addWidget(m_pictureArea, 1);
     layout->addWidget(m_controlPanel, 0);
+    addRecordingAids();
 }
 
 void RecordingView::setInitialScript(const std::optional<Script> &script)
@@ -78,4 +79,5 @@ void RecordingView::onAppear()
         m_viewState->setIsTeleprompterVisible(true);
     }
     m_voiceCommands->whenShown();
+    letVoiceStopCancelTheCountdown();
 }

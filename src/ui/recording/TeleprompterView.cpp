@@ -46,6 +46,14 @@ void TeleprompterView::setCornerRadius(double radius)
     update();
 }
 
+void TeleprompterView::setMirrored(bool mirrored)
+{
+    if (m_isMirrored != mirrored) {
+        m_isMirrored = mirrored;
+        update();
+    }
+}
+
 QSize TeleprompterView::sizeHint() const
 {
     return {400, 240};
@@ -140,6 +148,10 @@ void TeleprompterView::paintEvent(QPaintEvent *event)
     m_lastPaintedPosition = position;
     const QRect dirty = event->rect() & rect();
     painter.setClipRect(dirty, Qt::IntersectClip);
+    if (m_isMirrored) {
+        painter.translate(width(), 0);
+        painter.scale(-1, 1);
+    }
     painter.translate(0, -position);
     painter.setPen(textColour(isDarkMode));
     m_lastDrawnLineCount = m_layout.draw(&painter, position + dirty.top(), position + dirty.bottom() + 1);

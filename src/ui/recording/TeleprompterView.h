@@ -23,6 +23,11 @@ public:
     void setCornerRadius(double radius);
     double cornerRadius() const { return m_cornerRadius; }
 
+    // The text drawn left to right mirrored, for beam-splitter glass; the
+    // layout and the scroll position stay as they are.
+    void setMirrored(bool mirrored);
+    bool isMirrored() const { return m_isMirrored; }
+
     // Laid out on demand: each of these lays the text out first if needed.
     double contentHeight();
     double maximumOffset();
@@ -52,4 +57,5 @@ private:
     double m_cornerRadius = 12;
     double m_lastPaintedPosition = -1;
     int m_lastDrawnLineCount = 0;
+    bool m_isMirrored = false;
 };

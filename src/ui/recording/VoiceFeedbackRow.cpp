@@ -83,6 +83,10 @@ void VoiceFeedbackRow::refreshRecordButton()
 void VoiceFeedbackRow::onRecordButton()
 {
     // The button leaves the voice listener alone.
+    if (m_recordAction) {
+        m_recordAction();
+        return;
+    }
     if (!m_cameraManager) {
         return;
     }

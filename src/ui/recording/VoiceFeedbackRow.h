@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 class CameraManager;
 class ElidedLabel;
 class RecordButton;
@@ -21,6 +23,9 @@ public:
     ElidedLabel *heardCommandBadge() const { return m_heardCommand; }
     ElidedLabel *recognitionBadge() const { return m_recognition; }
     RecordButton *recordButton() const { return m_recordButton; }
+    // Replaces what the button does; by default it configures the camera and
+    // starts, or stops.
+    void setRecordAction(std::function<void()> action) { m_recordAction = std::move(action); }
 
 private:
     void refreshBadges();
@@ -33,4 +38,5 @@ private:
     ElidedLabel *m_heardCommand;
     ElidedLabel *m_recognition;
     RecordButton *m_recordButton;
+    std::function<void()> m_recordAction;
 };
