@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/MicrophoneLevelMonitor.h"
 #include "capture/TakeProcessingQueue.h"
 #include "library/VideoAspectRatio.h"
 #include "library/VideoResolution.h"
@@ -35,6 +36,7 @@ class CameraManager : public QObject {
     Q_PROPERTY(bool hasMicPermission READ hasMicPermission NOTIFY hasMicPermissionChanged)
     Q_PROPERTY(bool hasCameraPermission READ hasCameraPermission NOTIFY hasCameraPermissionChanged)
     Q_PROPERTY(QString saveFolder READ saveFolder WRITE setSaveFolder NOTIFY saveFolderChanged)
+    Q_PROPERTY(MicrophoneLevelMonitor *microphoneLevel READ microphoneLevel CONSTANT)
 
 public:
     // The machine's devices and permissions.
@@ -56,6 +58,8 @@ public:
     bool hasCameraPermission() const { return m_hasCameraPermission; }
     QString saveFolder() const { return m_saveFolder; }
     void setSaveFolder(const QString &folder);
+    // The loudness of the microphone that takes record, for the meter.
+    MicrophoneLevelMonitor *microphoneLevel() const { return m_microphoneLevel; }
 
     // Ratio the next finished recording is cropped to; safe from any thread.
     VideoAspectRatio pendingAspectRatio() const { return m_pendingAspectRatio.load(); }
@@ -155,6 +159,7 @@ private:
     std::optional<QString> m_currentRecordingURL;
     std::atomic<VideoAspectRatio> m_pendingAspectRatio{VideoAspectRatio::ratio16x9};
     QString m_saveFolder;
+    MicrophoneLevelMonitor *m_microphoneLevel;
 
 private:
     // Post-recording processing, in CameraManagerPostProcessing.cpp. The crop

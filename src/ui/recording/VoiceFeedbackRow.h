@@ -5,6 +5,7 @@
 
 class CameraManager;
 class ElidedLabel;
+class MicrophoneLevelMeter;
 class RecordButton;
 class RecordingViewState;
 class SpeechRecognitionManager;
@@ -21,6 +22,7 @@ public:
     ElidedLabel *heardCommandBadge() const { return m_heardCommand; }
     ElidedLabel *recognitionBadge() const { return m_recognition; }
     RecordButton *recordButton() const { return m_recordButton; }
+    MicrophoneLevelMeter *microphoneMeter() const { return m_microphoneMeter; }
 
 private:
     void refreshBadges();
@@ -33,4 +35,5 @@ private:
     ElidedLabel *m_heardCommand;
     ElidedLabel *m_recognition;
     RecordButton *m_recordButton;
+    MicrophoneLevelMeter *m_microphoneMeter;
 };
