@@ -2,6 +2,7 @@
 
 #include "capture/MicrophoneLevelMonitor.h"
 #include "capture/TakeProcessingQueue.h"
+#include "capture/VoiceCommandTrim.h"
 #include "library/VideoAspectRatio.h"
 #include "library/VideoResolution.h"
 #include "platform/media/CaptureDevice.h"
@@ -73,6 +74,10 @@ public:
     void configureResolution(VideoResolution resolution, VideoAspectRatio aspectRatio);
     void startRecording();
     void stopRecording();
+    // stopRecording() for a spoken stop phrase that began at `phraseStartTime`
+    // (seconds of the steady clock; none when the listener could not tell):
+    // the phrase is then cut from the end of the take, unless the option is off.
+    void stopRecordingByVoice(std::optional<double> phraseStartTime);
     void chooseSaveFolder();
 
     // For the shell to call when the program quits (the destructor calls it
@@ -141,6 +146,7 @@ private:
     enum class TakeState { idle, starting, recording };
     TakeState m_takeState = TakeState::idle;
     bool m_stopRequested = false;
+    std::optional<VoiceCommandTrim::Stop> m_voiceStop; // for the stop under way
     quint64 m_take = 0; // counts the takes started
     struct TakeProgress {
         std::atomic<bool> written = false; // the output took the take
@@ -166,10 +172,11 @@ private:
     // completes with the final path, or none when the recorded file stays; it
     // returns the export it started, or none when it completed at once.
     using CropCompletion = std::function<void(const std::optional<QString> &croppedPath)>;
-    static std::shared_ptr<ExportSession> cropVideoToAspect(
-        const QString &inputPath, double targetRatio, CropCompletion completion);
+    // `keptDuration` also cuts the end off (a voice stop), in the same export.
+    static std::shared_ptr<ExportSession> cropVideoToAspect(const QString &inputPath, double targetRatio,
+        std::optional<double> keptDuration, CropCompletion completion);
     static void saveVideoRecord(const QString &videoPath, const QPointer<CameraManager> &manager);
-    void processRecording(const QString &path, double targetRatio);
+    void processRecording(const QString &path, double targetRatio, std::optional<double> keptDuration);
 
     TakeProcessingQueue m_takeProcessing;
 };

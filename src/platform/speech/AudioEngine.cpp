@@ -2,6 +2,8 @@
 
 #include "platform/speech/MicrophoneInput.h"
 
+#include <chrono>
+
 AudioEngine::AudioEngine() : AudioEngine(std::make_unique<MicrophoneInput>())
 {
 }
@@ -51,5 +53,9 @@ void AudioEngine::captured(const float *samples, size_t count)
 {
     m_levelled.assign(samples, samples + count);
     m_gain.process(m_levelled.data(), count);
-    m_inputNode.deliver(m_levelled.data(), count);
+    // Stamped as it arrives: a chunk's samples were captured during the
+    // chunk's length before now, a little earlier still by the sound server's
+    // delay, which only makes the time late, never early.
+    const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    m_inputNode.deliver(m_levelled.data(), count, now - double(count) / AudioFormat{}.sampleRate);
 }
