@@ -32,6 +32,7 @@ struct ScratchFile {
 struct Graph {
     GstClockTime end = GST_CLOCK_TIME_NONE; // nothing from here on is exported
     bool copiesVideo = false;
+    GstClockTime copyEnd = GST_CLOCK_TIME_NONE; // in decoding order
     GstElement *pipeline = nullptr;
     GstElement *videoEntry = nullptr; // first element after the video decoder
     GstElement *mux = nullptr;
@@ -146,8 +147,7 @@ bool isPastEnd(const Graph *graph, GstClockTime time)
 
 // A demuxed stream ends where the export ends: its segment says so, for the
 // frame-rate step not to fill up to the old length, and its buffers from there
-// on are dropped. Copied video is cut in decoding order, so every picture
-// kept still has the pictures it is built on.
+// on are dropped.
 GstPadProbeReturn onDemuxedToEnd(GstPad *, GstPadProbeInfo *info, Graph *graph)
 {
     if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
@@ -166,18 +166,28 @@ GstPadProbeReturn onDemuxedToEnd(GstPad *, GstPadProbeInfo *info, Graph *graph)
         }
         return GST_PAD_PROBE_OK;
     }
-    GstBuffer *buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-    const GstClockTime decoded = GST_BUFFER_DTS_OR_PTS(buffer);
-    return isPastEnd(graph, graph->copiesVideo ? decoded : GST_BUFFER_PTS(buffer)) ? GST_PAD_PROBE_DROP
-                                                                                    : GST_PAD_PROBE_OK;
+    return isPastEnd(graph, GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info))) ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
 }
 
-void endAt(Graph *graph, GstPad *pad)
+// Copied video is cut in decoding order at the key frame, so every picture
+// kept still has the pictures it is built on.
+GstPadProbeReturn onCopiedToEnd(GstPad *, GstPadProbeInfo *info, Graph *graph)
 {
-    if (GST_CLOCK_TIME_IS_VALID(graph->end)) {
-        gst_pad_add_probe(pad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
-            GstPadProbeCallback(onDemuxedToEnd), graph, nullptr);
+    const GstClockTime decoded = GST_BUFFER_DTS_OR_PTS(GST_PAD_PROBE_INFO_BUFFER(info));
+    return GST_CLOCK_TIME_IS_VALID(decoded) && decoded >= graph->copyEnd ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
+}
+
+void endAt(Graph *graph, GstPad *pad, bool isCopiedVideo = false)
+{
+    if (!GST_CLOCK_TIME_IS_VALID(graph->end)) {
+        return;
     }
+    if (isCopiedVideo) {
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, GstPadProbeCallback(onCopiedToEnd), graph, nullptr);
+        return;
+    }
+    gst_pad_add_probe(pad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+        GstPadProbeCallback(onDemuxedToEnd), graph, nullptr);
 }
 
 // Copied pictures count as progress for the stall check.
@@ -221,7 +231,7 @@ void linkCopiedVideo(Graph *graph, GstPad *pad)
         return;
     }
     gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, GstPadProbeCallback(onCopiedVideo), graph, nullptr);
-    endAt(graph, pad);
+    endAt(graph, pad, true);
     graph->hasVideo = true;
 }
 
@@ -357,6 +367,7 @@ ExportPipeline::Result ExportPipeline::run(
         graph.end = GstClockTime(std::llround(std::max(0.0, *settings.endSeconds) * double(GST_SECOND)));
     }
     graph.copiesVideo = settings.copiesVideo;
+    graph.copyEnd = GstClockTime(std::llround(std::max(0.0, settings.copyEndDecodeSeconds) * double(GST_SECOND)));
     graph.clock.start();
     media::PipelineHandle pipeline(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
     graph.pipeline = pipeline.get();

@@ -24,8 +24,10 @@ public:
         // Where the export ends, in seconds of the input; none for all of it.
         std::optional<double> endSeconds;
         // The video as it is, not re-encoded: crop, turn and frame rate do not
-        // apply. Only for an end where a key frame begins.
+        // apply. Only for an end where a key frame begins; its pictures are
+        // cut from that key frame's decoding time on.
         bool copiesVideo = false;
+        double copyEndDecodeSeconds = 0;
     };
 
     enum class Outcome { completed, failed, cancelled };

@@ -62,6 +62,7 @@ void ExportSession::run()
         if (next && next->isKeyFrame && next->seconds - *m_keptDuration < 1.0 / composition.framesPerSecond()) {
             settings.copiesVideo = true;
             settings.endSeconds = next->seconds;
+            settings.copyEndDecodeSeconds = next->decodeSeconds;
         }
     }
     settings.cropRect = CropGeometry::encodedRect(composition.cropRect, displaySize);

@@ -25,8 +25,9 @@ GstPadProbeReturn onPicture(GstPad *, GstPadProbeInfo *info, Scan *scan)
     if (GST_CLOCK_TIME_IS_VALID(shown) && shown >= scan->from
         && (!GST_CLOCK_TIME_IS_VALID(scan->firstTime) || shown < scan->firstTime)) {
         scan->firstTime = shown;
-        scan->first = KeyFrameScan::Frame{
-            double(shown) / double(GST_SECOND), !GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DELTA_UNIT)};
+        scan->first = KeyFrameScan::Frame{double(shown) / double(GST_SECOND),
+            double(GST_BUFFER_DTS_OR_PTS(buffer)) / double(GST_SECOND),
+            !GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DELTA_UNIT)};
     }
     return GST_PAD_PROBE_OK;
 }

@@ -10,6 +10,7 @@ class KeyFrameScan {
 public:
     struct Frame {
         double seconds = 0; // when it shows
+        double decodeSeconds = 0; // when it is decoded: earlier with B-frames
         bool isKeyFrame = false;
     };
 
