@@ -51,8 +51,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QString set = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("tests");
     const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/voice-clips-") + set;
-    if (QProcess::execute(QStringLiteral("bash"),
-            {QStringLiteral(VELTROSCOPE_SOURCE_DIR "/tests/generate-voice-clips.sh"), dir, set})
+    if (QProcess::execute(
+            QStringLiteral("bash"), {QStringLiteral(VELTROSCOPE_SOURCE_DIR "/tests/generate-voice-clips.sh"), dir, set})
         != 0) {
         std::fprintf(stderr, "clip generation failed\n");
         return 1;
@@ -120,9 +120,9 @@ int main(int argc, char **argv)
     std::printf("stop phrases heard: %zu of %d clips, %d without a time\n", lags.size(), clips, unplaced);
     std::printf("placed start minus voice onset: min %+.3f s, median %+.3f s, mean %+.3f s, max %+.3f s\n",
         lags.front(), lags[lags.size() / 2], sum / double(lags.size()), lags.back());
-    std::printf("cut with the %.1f s margin ends before the voice by: min %.3f s, median %.3f s, max %.3f s\n",
-        margin, margin - lags.back(), margin - lags[lags.size() / 2], margin - lags.front());
-    std::printf("cuts that would keep the phrase's onset: %lld of %zu\n", static_cast<long long>(intoPhrase),
-        lags.size());
+    std::printf("cut with the %.1f s margin ends before the voice by: min %.3f s, median %.3f s, max %.3f s\n", margin,
+        margin - lags.back(), margin - lags[lags.size() / 2], margin - lags.front());
+    std::printf(
+        "cuts that would keep the phrase's onset: %lld of %zu\n", static_cast<long long>(intoPhrase), lags.size());
     return 0;
 }

@@ -173,8 +173,8 @@ private:
     // returns the export it started, or none when it completed at once.
     using CropCompletion = std::function<void(const std::optional<QString> &croppedPath)>;
     // `keptDuration` also cuts the end off (a voice stop), in the same export.
-    static std::shared_ptr<ExportSession> cropVideoToAspect(const QString &inputPath, double targetRatio,
-        std::optional<double> keptDuration, CropCompletion completion);
+    static std::shared_ptr<ExportSession> cropVideoToAspect(
+        const QString &inputPath, double targetRatio, std::optional<double> keptDuration, CropCompletion completion);
     static void saveVideoRecord(const QString &videoPath, const QPointer<CameraManager> &manager);
     void processRecording(const QString &path, double targetRatio, std::optional<double> keptDuration);
 

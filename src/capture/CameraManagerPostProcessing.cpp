@@ -69,8 +69,7 @@ void CameraManager::fileOutputDidFinishRecording(
         return;
     }
     Log::line(QStringLiteral("✅ 录制完成: ") + outputFilePath);
-    processRecording(
-        outputFilePath, pendingAspectRatio().ratio(), TakeJournal::shared().keptDuration(outputFilePath));
+    processRecording(outputFilePath, pendingAspectRatio().ratio(), TakeJournal::shared().keptDuration(outputFilePath));
 }
 
 void CameraManager::processUnfinishedTakes()
@@ -179,7 +178,8 @@ std::shared_ptr<ExportSession> CameraManager::cropVideoToAspect(
                 return;
             }
             if (crops) {
-                Log::line(QStringLiteral("✂️ 已按比例 ") + Log::number(targetRatio) + QStringLiteral(" 裁剪视频"));
+                Log::line(
+                    QStringLiteral("✂️ 已按比例 ") + Log::number(targetRatio) + QStringLiteral(" 裁剪视频"));
             }
             if (trim) {
                 Log::line(QStringLiteral("✂️ 已裁掉结尾的语音指令: 保留前 %1 秒（%2）")

@@ -209,8 +209,7 @@ void CameraManager::stopRecordingByVoice(std::optional<double> phraseStartTime)
         return;
     }
     if (VoiceCommandTrim::isEnabled()) {
-        const double now
-            = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
         m_voiceStop = VoiceCommandTrim::Stop{phraseStartTime, now};
     }
     stopRecording();

@@ -27,8 +27,7 @@ public:
     };
 
     // How much of the take to keep; none, with `why` set, when it stays whole.
-    static std::optional<double> keptDuration(
-        const Stop &stop, std::optional<double> firstPictureTime, QString *why);
+    static std::optional<double> keptDuration(const Stop &stop, std::optional<double> firstPictureTime, QString *why);
 
     // Decides the cut of the take at `path` and notes it in the journal, or
     // logs why it stays whole. Any thread.

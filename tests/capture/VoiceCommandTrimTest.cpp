@@ -1,8 +1,8 @@
 // The cut of a take stopped by voice: where it falls, when it is refused, and
 // that the journal carries it through a crash to the next start.
+#include "capture/VoiceCommandTrim.h"
 #include "capture/CameraManager.h"
 #include "capture/TakeJournal.h"
-#include "capture/VoiceCommandTrim.h"
 #include "library/DatabaseManager.h"
 #include "platform/media/FixedCapturePermissions.h"
 #include "platform/media/MediaAsset.h"
@@ -115,7 +115,8 @@ TEST(VoiceCommandTrim, TakeLeftUnfinishedIsCutAndCroppedAtTheNextStart)
                        .toUtf8());
     }
     LogCapture log;
-    CameraManager manager(std::make_shared<StaticDeviceProvider>(), std::make_shared<FixedCapturePermissions>(true, true));
+    CameraManager manager(
+        std::make_shared<StaticDeviceProvider>(), std::make_shared<FixedCapturePermissions>(true, true));
     manager.processUnfinishedTakes();
     ASSERT_TRUE(MainLoop::waitUntil([] { return !DatabaseManager::shared().videos().isEmpty(); }, 120000));
     ASSERT_TRUE(manager.waitForPostProcessing(120000));

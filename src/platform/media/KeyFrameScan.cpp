@@ -35,8 +35,7 @@ GstPadProbeReturn onPicture(GstPad *, GstPadProbeInfo *info, Scan *scan)
 void onPad(GstElement *, GstPad *pad, Scan *scan)
 {
     GstCaps *caps = gst_pad_get_current_caps(pad);
-    const bool isVideo
-        = caps && g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps, 0)), "video/");
+    const bool isVideo = caps && g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps, 0)), "video/");
     if (caps) {
         gst_caps_unref(caps);
     }
@@ -73,8 +72,8 @@ std::optional<KeyFrameScan::Frame> KeyFrameScan::firstFrameFrom(const QString &p
     if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         return std::nullopt;
     }
-    media::GstMessageHandle message(gst_bus_timed_pop_filtered(
-        bus.get(), scanTimeout, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    media::GstMessageHandle message(
+        gst_bus_timed_pop_filtered(bus.get(), scanTimeout, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
     const bool complete = message && GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS;
     pipeline.reset(); // the streaming threads stop before `scan` goes
     return complete ? scan.first : std::nullopt;

@@ -29,6 +29,9 @@ QList<QStringList> keywordSyllables()
 }
 
 constexpr double unknownTime = std::numeric_limits<double>::quiet_NaN();
+// The recognizer times a syllable when it emits it, about this far into the
+// syllable (measured on the keyword clips); the phrase began that much earlier.
+constexpr double syllableLagSeconds = 0.1;
 
 // Where `tokens` holds `needle` with at most `misses` tokens different, or -1.
 qsizetype findNearly(const QStringList &tokens, const QStringList &needle, int misses)
@@ -53,12 +56,13 @@ QList<double> tokenTimes(const sherpa::OnlineRecognizerResult &result)
     if (!result.timestamps || !result.json) {
         return times;
     }
-    const QJsonValue start = QJsonDocument::fromJson(QByteArray(result.json)).object().value(QLatin1String("start_time"));
+    const QJsonValue start
+        = QJsonDocument::fromJson(QByteArray(result.json)).object().value(QLatin1String("start_time"));
     if (!start.isDouble()) {
         return times;
     }
     for (int i = 0; i < result.count; ++i) {
-        times[i] = start.toDouble() + double(result.timestamps[i]);
+        times[i] = std::max(0.0, start.toDouble() + double(result.timestamps[i]) - syllableLagSeconds);
     }
     return times;
 }

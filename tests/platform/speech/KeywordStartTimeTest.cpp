@@ -81,10 +81,9 @@ TEST(KeywordStartTime, TheDecoderPlacesAStopPhraseAtItsFirstSyllable)
     starts += decoder.keywordStartSeconds();
     ASSERT_EQ(heard.size(), 1);
     EXPECT_TRUE(heard.first().startsWith(QStringLiteral("结束录"))) << heard.first().toStdString();
-    // At the voice's onset or a little after, never before it: the recognizer
-    // marks a syllable once it is under way.
-    EXPECT_GE(starts.first(), voiceOnset - 0.05);
-    EXPECT_LE(starts.first(), voiceOnset + 0.2);
+    // At the voice's onset, within a few hundredths of a second.
+    EXPECT_GE(starts.first(), voiceOnset - 0.06);
+    EXPECT_LE(starts.first(), voiceOnset + 0.1);
 }
 
 TEST(KeywordStartTime, TheTaskMapsThePhraseOntoTheCaptureClock)
@@ -92,8 +91,8 @@ TEST(KeywordStartTime, TheTaskMapsThePhraseOntoTheCaptureClock)
     // Audio captured from 7000 s on the steady clock.
     const std::optional<double> start = stopPhraseStartReported([](double offset) { return 7000.0 + offset; });
     ASSERT_TRUE(start.has_value());
-    EXPECT_GE(*start, 7000.0 + voiceOnset - 0.05);
-    EXPECT_LE(*start, 7000.0 + voiceOnset + 0.2);
+    EXPECT_GE(*start, 7000.0 + voiceOnset - 0.06);
+    EXPECT_LE(*start, 7000.0 + voiceOnset + 0.1);
 
     // Audio whose capture time is unknown gives no time, never a guess.
     EXPECT_FALSE(stopPhraseStartReported([](double) { return NAN; }).has_value());
