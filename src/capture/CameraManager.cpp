@@ -7,6 +7,7 @@
 #include "platform/media/CapturePermissions.h"
 #include "platform/media/CaptureServiceThread.h"
 #include "platform/media/CaptureSession.h"
+#include "platform/media/CaptureSessionEngine.h"
 #include "platform/media/MovieFileOutput.h"
 #include "platform/media/PreviewSink.h"
 #include "platform/media/SystemCapturePermissions.h"
@@ -24,8 +25,10 @@ CameraManager::CameraManager(std::shared_ptr<CaptureDeviceProvider> deviceProvid
     std::shared_ptr<CapturePermissions> permissions, QObject *parent)
     : QObject(parent), m_deviceProvider(std::move(deviceProvider)), m_permissions(std::move(permissions)),
       m_sessionWorker(std::make_unique<CaptureServiceThread>()), m_captureSession(std::make_shared<CaptureSession>()),
-      m_videoOutput(std::make_shared<MovieFileOutput>()), m_saveFolder(initialSaveFolder())
+      m_videoOutput(std::make_shared<MovieFileOutput>()), m_saveFolder(initialSaveFolder()),
+      m_microphoneLevel(new MicrophoneLevelMonitor(this))
 {
+    m_captureSession->engine()->setAudioLevelHandler(m_microphoneLevel->reporter());
     requestPermissions([manager = QPointer<CameraManager>(this)] {
         if (!manager) {
             return;
@@ -189,6 +192,7 @@ void CameraManager::setPreviewLayer(PreviewSink *layer)
 void CameraManager::setIsRecording(bool value)
 {
     m_isRecording = value;
+    m_microphoneLevel->setRecording(value);
     Q_EMIT isRecordingChanged();
 }
 

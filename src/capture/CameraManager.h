@@ -1,6 +1,8 @@
 #pragma once
 
+#include "capture/MicrophoneLevelMonitor.h"
 #include "capture/TakeProcessingQueue.h"
+#include "capture/VoiceCommandTrim.h"
 #include "library/VideoAspectRatio.h"
 #include "library/VideoResolution.h"
 #include "platform/media/CaptureDevice.h"
@@ -36,6 +38,7 @@ class CameraManager : public QObject {
     Q_PROPERTY(bool hasCameraPermission READ hasCameraPermission NOTIFY hasCameraPermissionChanged)
     Q_PROPERTY(QString saveFolder READ saveFolder WRITE setSaveFolder NOTIFY saveFolderChanged)
     Q_PROPERTY(std::optional<double> recordingStartedAt READ recordingStartedAt NOTIFY recordingStartedAtChanged)
+    Q_PROPERTY(MicrophoneLevelMonitor *microphoneLevel READ microphoneLevel CONSTANT)
 
 public:
     // The machine's devices and permissions.
@@ -57,6 +60,8 @@ public:
     bool hasCameraPermission() const { return m_hasCameraPermission; }
     QString saveFolder() const { return m_saveFolder; }
     void setSaveFolder(const QString &folder);
+    // The loudness of the microphone that takes record, for the meter.
+    MicrophoneLevelMonitor *microphoneLevel() const { return m_microphoneLevel; }
 
     // When the take under way wrote its first picture, the take's time 0, in
     // seconds on the steady clock (std::chrono::steady_clock, as the listener's
@@ -75,6 +80,10 @@ public:
     void configureResolution(VideoResolution resolution, VideoAspectRatio aspectRatio);
     void startRecording();
     void stopRecording();
+    // stopRecording() for a spoken stop phrase that began at `phraseStartTime`
+    // (seconds of the steady clock; none when the listener could not tell):
+    // the phrase is then cut from the end of the take, unless the option is off.
+    void stopRecordingByVoice(std::optional<double> phraseStartTime);
     void chooseSaveFolder();
 
     // For the shell to call when the program quits (the destructor calls it
@@ -146,6 +155,7 @@ private:
     enum class TakeState { idle, starting, recording };
     TakeState m_takeState = TakeState::idle;
     bool m_stopRequested = false;
+    std::optional<VoiceCommandTrim::Stop> m_voiceStop; // for the stop under way
     quint64 m_take = 0; // counts the takes started
     struct TakeProgress {
         std::atomic<bool> written = false; // the output took the take
@@ -165,16 +175,18 @@ private:
     std::atomic<VideoAspectRatio> m_pendingAspectRatio{VideoAspectRatio::ratio16x9};
     QString m_saveFolder;
     std::optional<double> m_recordingStartedAt;
+    MicrophoneLevelMonitor *m_microphoneLevel;
 
 private:
     // Post-recording processing, in CameraManagerPostProcessing.cpp. The crop
     // completes with the final path, or none when the recorded file stays; it
     // returns the export it started, or none when it completed at once.
     using CropCompletion = std::function<void(const std::optional<QString> &croppedPath)>;
+    // `keptDuration` also cuts the end off (a voice stop), in the same export.
     static std::shared_ptr<ExportSession> cropVideoToAspect(
-        const QString &inputPath, double targetRatio, CropCompletion completion);
+        const QString &inputPath, double targetRatio, std::optional<double> keptDuration, CropCompletion completion);
     static void saveVideoRecord(const QString &videoPath, const QPointer<CameraManager> &manager);
-    void processRecording(const QString &path, double targetRatio);
+    void processRecording(const QString &path, double targetRatio, std::optional<double> keptDuration);
 
     TakeProcessingQueue m_takeProcessing;
 };

@@ -24,6 +24,8 @@
 namespace {
 constexpr double thumbnailSeconds = 0.5;
 constexpr int thumbnailBoxSize = 320;
+// A cut this close to the end of the file leaves nothing worth an export.
+constexpr double trimToleranceSeconds = 0.05;
 
 // "20250303_140509.mp4" exports to "20250303_140509.cropped.mp4" beside it.
 QString temporaryExportPath(const QString &inputPath)
@@ -67,7 +69,7 @@ void CameraManager::fileOutputDidFinishRecording(
         return;
     }
     Log::line(QStringLiteral("✅ 录制完成: ") + outputFilePath);
-    processRecording(outputFilePath, pendingAspectRatio().ratio());
+    processRecording(outputFilePath, pendingAspectRatio().ratio(), TakeJournal::shared().keptDuration(outputFilePath));
 }
 
 void CameraManager::processUnfinishedTakes()
@@ -86,17 +88,17 @@ void CameraManager::processUnfinishedTakes()
         QFile::remove(exportPath);
         QFile::remove(ExportPipeline::scratchPath(exportPath));
         Log::line(QStringLiteral("✅ 录制完成: ") + take.path);
-        processRecording(take.path, take.aspectRatio.ratio());
+        processRecording(take.path, take.aspectRatio.ratio(), take.keptDuration);
     }
 }
 
-void CameraManager::processRecording(const QString &path, double targetRatio)
+void CameraManager::processRecording(const QString &path, double targetRatio, std::optional<double> keptDuration)
 {
     const QPointer<CameraManager> manager(this);
-    m_takeProcessing.post([manager, path, targetRatio](TakeProcessingQueue::Worker &worker) {
+    m_takeProcessing.post([manager, path, targetRatio, keptDuration](TakeProcessingQueue::Worker &worker) {
         auto cropped = std::make_shared<std::promise<std::optional<QString>>>();
         std::future<std::optional<QString>> result = cropped->get_future();
-        worker.setRunningExport(cropVideoToAspect(path, targetRatio,
+        worker.setRunningExport(cropVideoToAspect(path, targetRatio, keptDuration,
             [cropped](const std::optional<QString> &croppedPath) { cropped->set_value(croppedPath); }));
         const std::optional<QString> finalPath = result.get();
         worker.setRunningExport(nullptr);
@@ -119,7 +121,7 @@ bool CameraManager::waitForPostProcessing(int timeoutMs) const
 }
 
 std::shared_ptr<ExportSession> CameraManager::cropVideoToAspect(
-    const QString &inputPath, double targetRatio, CropCompletion completion)
+    const QString &inputPath, double targetRatio, std::optional<double> keptDuration, CropCompletion completion)
 {
     const MediaAsset asset(inputPath);
     const QList<MediaTrack> videoTracks = asset.tracks(MediaType::video);
@@ -131,7 +133,10 @@ std::shared_ptr<ExportSession> CameraManager::cropVideoToAspect(
     const MediaTrack &track = videoTracks.first();
     const std::optional<QRectF> cropRect
         = CropGeometry::cropRect(track.preferredTransform.apply(track.naturalSize), targetRatio);
-    if (!cropRect) {
+    // A take that ended early by itself may stop before the cut: nothing to cut then.
+    const std::optional<double> trim
+        = keptDuration && *keptDuration < asset.durationSeconds() - trimToleranceSeconds ? keptDuration : std::nullopt;
+    if (!cropRect && !trim) {
         completion(inputPath);
         return nullptr;
     }
@@ -144,18 +149,22 @@ std::shared_ptr<ExportSession> CameraManager::cropVideoToAspect(
         return nullptr;
     }
     session->setOutputPath(exportPath);
-    session->setVideoComposition(VideoComposition{*cropRect, 1, 30});
+    if (cropRect) {
+        session->setVideoComposition(VideoComposition{*cropRect, 1, 30});
+    }
+    session->setKeptDuration(trim);
     session->setShouldOptimizeForNetworkUse(true);
     // The completion holds the session through a weak reference only: the
     // session holds the completion while it runs.
     const std::weak_ptr<ExportSession> weakSession = session;
-    session->exportAsynchronously([weakSession, inputPath, exportPath, targetRatio, completion] {
+    const bool crops = cropRect.has_value();
+    session->exportAsynchronously([weakSession, inputPath, exportPath, targetRatio, crops, trim, completion] {
         const std::shared_ptr<ExportSession> finished = weakSession.lock();
         const ExportSession::Status status = finished ? finished->status() : ExportSession::Status::failed;
         switch (status) {
         case ExportSession::Status::failed:
         case ExportSession::Status::cancelled:
-            Log::line(QStringLiteral("❌ 视频裁剪失败: ")
+            Log::line((crops ? QStringLiteral("❌ 视频裁剪失败: ") : QStringLiteral("❌ 裁掉结尾的语音指令失败: "))
                 + (finished ? finished->errorDescription() : std::nullopt).value_or(QStringLiteral("unknown")));
             // Only our own half-written copy goes; the recording stays as it was.
             QFile::remove(exportPath);
@@ -168,7 +177,16 @@ std::shared_ptr<ExportSession> CameraManager::cropVideoToAspect(
                 completion(std::nullopt);
                 return;
             }
-            Log::line(QStringLiteral("✂️ 已按比例 ") + Log::number(targetRatio) + QStringLiteral(" 裁剪视频"));
+            if (crops) {
+                Log::line(
+                    QStringLiteral("✂️ 已按比例 ") + Log::number(targetRatio) + QStringLiteral(" 裁剪视频"));
+            }
+            if (trim) {
+                Log::line(QStringLiteral("✂️ 已裁掉结尾的语音指令: 保留前 %1 秒（%2）")
+                              .arg(*trim, 0, 'f', 2)
+                              .arg(finished && finished->didCopyVideo() ? QStringLiteral("未重新编码")
+                                                                        : QStringLiteral("已重新编码")));
+            }
             completion(inputPath);
             return;
         default:

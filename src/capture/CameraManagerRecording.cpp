@@ -14,6 +14,8 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <chrono>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -226,11 +228,30 @@ void CameraManager::stopRecording()
     }
     m_stopRequested = true;
     setRecordingStartedAt(std::nullopt);
-    onSessionWorker([output = m_videoOutput] { output->stopRecording(); });
+    // The cut is noted before the file can finish, so processing finds it.
+    onSessionWorker([output = m_videoOutput, voiceStop = std::exchange(m_voiceStop, std::nullopt),
+                        path = m_currentRecordingURL.value_or(QString())] {
+        if (voiceStop) {
+            VoiceCommandTrim::noteCut(*voiceStop, output->firstPictureTime(), path);
+        }
+        output->stopRecording();
+    });
     if (m_takeState == TakeState::recording) {
         m_takeState = TakeState::idle;
         MainQueue::post(this, [this] { setIsRecording(false); });
     }
+}
+
+void CameraManager::stopRecordingByVoice(std::optional<double> phraseStartTime)
+{
+    if (m_takeState == TakeState::idle) {
+        return;
+    }
+    if (VoiceCommandTrim::isEnabled()) {
+        const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        m_voiceStop = VoiceCommandTrim::Stop{phraseStartTime, now};
+    }
+    stopRecording();
 }
 
 void CameraManager::finishForQuit()

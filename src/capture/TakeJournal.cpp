@@ -19,6 +19,7 @@ const QString takesKey = QStringLiteral("takes");
 const QString pathKey = QStringLiteral("path");
 const QString ratioKey = QStringLiteral("aspectRatio");
 const QString processKey = QStringLiteral("pid");
+const QString keptKey = QStringLiteral("keptSeconds");
 
 QString executableOf(qint64 processId)
 {
@@ -49,6 +50,30 @@ void TakeJournal::noteStarted(const QString &path, VideoAspectRatio aspectRatio)
     entries.append(Entry{path, aspectRatio, QCoreApplication::applicationPid()});
     m_ownPaths.insert(path);
     write(entries);
+}
+
+void TakeJournal::noteKeptDuration(const QString &path, double seconds)
+{
+    std::lock_guard lock(m_mutex);
+    QList<Entry> entries = read();
+    for (Entry &entry : entries) {
+        if (entry.path == path) {
+            entry.keptDuration = seconds;
+            write(entries);
+            return;
+        }
+    }
+}
+
+std::optional<double> TakeJournal::keptDuration(const QString &path) const
+{
+    std::lock_guard lock(m_mutex);
+    for (const Entry &entry : read()) {
+        if (entry.path == path) {
+            return entry.keptDuration;
+        }
+    }
+    return std::nullopt;
 }
 
 void TakeJournal::remove(const QString &path)
@@ -135,8 +160,12 @@ QList<TakeJournal::Entry> TakeJournal::read() const
         }
         // A ratio this version does not know still gets its take finished.
         const auto ratio = VideoAspectRatio::fromRawValue(object.value(ratioKey).toString());
-        entries.append(
-            Entry{path, ratio.value_or(VideoAspectRatio::ratio16x9), qint64(object.value(processKey).toDouble())});
+        Entry entry{path, ratio.value_or(VideoAspectRatio::ratio16x9), qint64(object.value(processKey).toDouble())};
+        // A length that makes no sense cuts nothing.
+        if (const double kept = object.value(keptKey).toDouble(-1); kept > 0) {
+            entry.keptDuration = kept;
+        }
+        entries.append(entry);
     }
     return entries;
 }
@@ -145,8 +174,12 @@ void TakeJournal::write(const QList<Entry> &entries) const
 {
     QJsonArray takes;
     for (const Entry &entry : entries) {
-        takes.append(QJsonObject{
-            {pathKey, entry.path}, {ratioKey, entry.aspectRatio.rawValue()}, {processKey, double(entry.processId)}});
+        QJsonObject take{
+            {pathKey, entry.path}, {ratioKey, entry.aspectRatio.rawValue()}, {processKey, double(entry.processId)}};
+        if (entry.keptDuration) {
+            take.insert(keptKey, *entry.keptDuration);
+        }
+        takes.append(take);
     }
     QDir().mkpath(QFileInfo(m_filePath).absolutePath());
     // Written whole or not at all: a power cut leaves the old list or the new.

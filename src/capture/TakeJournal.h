@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <mutex>
+#include <optional>
 
 // Takes that were started but are not in the library yet, kept in a small file
 // of the data folder, so that a take whose program ended early (quit, crash,
@@ -17,6 +18,9 @@ public:
         QString path; // the recording
         VideoAspectRatio aspectRatio = VideoAspectRatio::ratio16x9; // chosen at its start
         qint64 processId = 0; // the program that recorded it
+        // How much of the take to keep when a spoken stop phrase is cut from
+        // its end; none to keep all of it.
+        std::optional<double> keptDuration = std::nullopt;
 
         friend bool operator==(const Entry &, const Entry &) = default;
     };
@@ -31,6 +35,10 @@ public:
 
     // A take begins: it stays listed until remove().
     void noteStarted(const QString &path, VideoAspectRatio aspectRatio);
+    // The take is to end after `seconds` (a voice stop): processing, now or
+    // at the next start, cuts it there.
+    void noteKeptDuration(const QString &path, double seconds);
+    std::optional<double> keptDuration(const QString &path) const;
     // The take's library row was added, or there is nothing left to finish.
     void remove(const QString &path);
 

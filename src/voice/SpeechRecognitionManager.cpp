@@ -125,7 +125,9 @@ void SpeechRecognitionManager::handleRecognition(
                 self->setLastRecognizedText(text);
             }
         });
+        m_resultStopPhraseStart = result->stopPhraseStartTime;
         checkVoiceCommands(text);
+        m_resultStopPhraseStart.reset();
         if (result->isFinal) {
             MainQueue::after(0.1, this, [self] {
                 if (self && self->m_isListening) {
@@ -166,6 +168,7 @@ void SpeechRecognitionManager::checkVoiceCommands(const QString &text)
     }
 
     m_lastTriggerTime = now;
+    m_lastCommandPhraseStart = isStop ? m_resultStopPhraseStart : std::nullopt;
     const QString command = isStop ? QStringLiteral("停止录制") : QStringLiteral("开始录制");
     setLastHeardCommand(QStringLiteral("✅ 识别到: ") + command);
     Log::line(QStringLiteral("🎙️ 语音命令触发: %1 (匹配关键词: %2)").arg(command, keyword));

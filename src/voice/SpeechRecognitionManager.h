@@ -50,6 +50,11 @@ public:
     // Command detection on a transcript; the result handler's step, open to tests.
     void checkVoiceCommands(const QString &text);
 
+    // When the spoken phrase of the command last accepted began, in seconds of
+    // the steady clock; none for a start command, or when the engine could
+    // not tell. Read by the stop action to cut the phrase off the take.
+    std::optional<double> lastCommandPhraseStart() const { return m_lastCommandPhraseStart; }
+
 Q_SIGNALS:
     void isListeningChanged();
     void lastRecognizedTextChanged();
@@ -80,5 +85,7 @@ private:
     std::shared_ptr<SpeechRecognitionTask> m_task;
     Clock m_clock;
     double m_lastTriggerTime;
+    std::optional<double> m_resultStopPhraseStart; // of the result being checked
+    std::optional<double> m_lastCommandPhraseStart;
     const double m_triggerCooldownSeconds = 0.8;
 };

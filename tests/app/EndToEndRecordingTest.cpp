@@ -2,7 +2,7 @@
 // session's virtual camera and microphone (tests/with-virtual-devices.sh): a
 // recording with the button, then one started and stopped by voice.
 #include "AudioLevel.h"
-#include "EndToEndSpokenCommands.h"
+#include "support/SpokenCommands.h"
 #include "app/MainWindow.h"
 #include "app/VeltroscopeApp.h"
 #include "capture/CameraManager.h"
@@ -53,8 +53,8 @@ void speak(QProcess &player, const QString &clip)
     player.waitForStarted(5000);
 }
 
-using EndToEndSpokenCommands::Command;
-using EndToEndSpokenCommands::Rendering;
+using SpokenCommands::Command;
+using SpokenCommands::Rendering;
 
 const QString heardStartLine = QStringLiteral("🎙️ 语音命令触发: 开始录制");
 const QString heardStopLine = QStringLiteral("🎙️ 语音命令触发: 停止录制");
@@ -117,19 +117,19 @@ TEST(EndToEnd, RecordWithTheButtonThenByVoice)
     ASSERT_TRUE(recognizer && recognizer->isAvailable()) << "the speech engine and model";
     const QString sentence = clips.filePath(QStringLiteral("sentence.wav"));
     ASSERT_TRUE(
-        EndToEndSpokenCommands::render({QStringLiteral("大家好欢迎来到我的频道"),
+        SpokenCommands::render({QStringLiteral("大家好欢迎来到我的频道"),
                                            QStringLiteral("da4 jia1 hao3 huan1 ying2 lai2 dao4 wo3 de5 pin2 dao4")},
             {QStringLiteral("m1"), 50}, 150, sentence))
         << "espeak-ng and sox make the clips";
-    EXPECT_EQ(EndToEndSpokenCommands::transcriptOf(recognizer, sentence).value_or(QStringLiteral("failed")), QString())
+    EXPECT_EQ(SpokenCommands::transcriptOf(recognizer, sentence).value_or(QStringLiteral("failed")), QString())
         << "no command in the sentence";
     QStringList tried;
     const QList<Rendering> starts
-        = EndToEndSpokenCommands::heardRenderings(recognizer, Command::start, clips.path(), 4, &tried);
+        = SpokenCommands::heardRenderings(recognizer, Command::start, clips.path(), 4, &tried);
     ASSERT_FALSE(starts.isEmpty()) << "no start phrase heard from espeak-ng:\n" << tried.join(u'\n').toStdString();
     tried.clear();
     const QList<Rendering> stops
-        = EndToEndSpokenCommands::heardRenderings(recognizer, Command::stop, clips.path(), 4, &tried);
+        = SpokenCommands::heardRenderings(recognizer, Command::stop, clips.path(), 4, &tried);
     ASSERT_FALSE(stops.isEmpty()) << "no stop phrase heard from espeak-ng:\n" << tried.join(u'\n').toStdString();
 
     QTemporaryDir saveFolder;

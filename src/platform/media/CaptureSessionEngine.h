@@ -4,6 +4,7 @@
 #include "platform/media/CaptureDeviceInput.h"
 #include "platform/media/CaptureServiceThread.h"
 #include "platform/media/GstPtr.h"
+#include "platform/media/MicrophoneLevel.h"
 #include "platform/media/MovieFileOutput.h"
 #include "platform/media/SessionPreset.h"
 
@@ -14,6 +15,7 @@
 #include <gst/gst.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -61,6 +63,14 @@ public:
     bool isRecording(const MovieFileOutput *output) const;
     bool hasAudioConnection(const MovieFileOutput *output) const;
     bool isAudioFlowing() const;
+    // When the take under way got its first picture, in seconds of the steady
+    // clock; none before that picture or without a take.
+    std::optional<double> firstPictureTime(const MovieFileOutput *output) const;
+
+    // The microphone's loudness, measured in its branch about 25 times a
+    // second; the handler runs on a streaming thread and must only hand it on.
+    using AudioLevelHandler = std::function<void(const MicrophoneLevel &)>;
+    void setAudioLevelHandler(AudioLevelHandler handler);
 
     // Called by PreviewSink.
     void attachPreview(PreviewSink *sink);
@@ -149,6 +159,9 @@ private:
     GstPtr<GstElement> m_previewFilter;
     QSize m_previewSourceSize;
     QSize m_previewTargetSize;
+
+    std::mutex m_levelMutex;
+    AudioLevelHandler m_levelHandler;
 
     std::unique_ptr<CaptureServiceThread> m_service;
 };

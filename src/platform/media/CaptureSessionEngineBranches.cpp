@@ -7,6 +7,8 @@
 namespace {
 
 constexpr int microphoneRate = 48000;
+// The meter's rate: smooth to the eye, and a bus message is cheap at that pace.
+constexpr guint64 levelInterval = 40 * GST_MSECOND;
 
 // A reference to an element the bin took; none when it did not.
 GstPtr<GstElement> ownedBy(GstBin *bin, GstElement *element)
@@ -135,12 +137,20 @@ std::unique_ptr<CaptureSessionEngine::Branch> CaptureSessionEngine::buildAudioBr
         GstCapsPtr capsPtr(gst_caps_from_string(caps.constData()));
         g_object_set(filter, "caps", capsPtr.get(), nullptr);
     }
+    // Measures what the take records, on the same capture; a missing element
+    // costs the meter only.
+    GstElement *level = GstChain::make("level");
+    if (level) {
+        g_object_set(level, "interval", levelInterval, "post-messages", TRUE, nullptr);
+    }
     GstElement *tee = GstChain::make("tee", "audio-tee");
     if (tee) {
         g_object_set(tee, "allow-not-linked", TRUE, nullptr);
     }
-    const bool linked
-        = GstChain::addAndLink(GST_BIN(m_pipeline.get()), {source, convert, resample, filter, tee}, &branch->elements);
+    const bool linked = level
+        ? GstChain::addAndLink(
+            GST_BIN(m_pipeline.get()), {source, convert, resample, filter, level, tee}, &branch->elements)
+        : GstChain::addAndLink(GST_BIN(m_pipeline.get()), {source, convert, resample, filter, tee}, &branch->elements);
     branch->tee = ownedBy(GST_BIN(m_pipeline.get()), tee);
     if (!linked || !startBranch(*branch)) {
         Log::line(QStringLiteral("❌ 麦克风无法启动: ") + input->device().localizedName());

@@ -19,6 +19,15 @@ GstBusSyncReply CaptureSessionEngine::onBusMessage(GstBus *, GstMessage *message
     // hand it over and do nothing else here.
     auto *engine = static_cast<CaptureSessionEngine *>(data);
     switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ELEMENT:
+        // The meter's reading goes straight on: it touches no pipeline state.
+        if (const std::optional<MicrophoneLevel> level = MicrophoneLevel::fromMessage(message)) {
+            std::lock_guard lock(engine->m_levelMutex);
+            if (engine->m_levelHandler) {
+                engine->m_levelHandler(*level);
+            }
+        }
+        break;
     case GST_MESSAGE_ERROR:
     case GST_MESSAGE_LATENCY: {
         // Shared, so a task dropped when the service thread stops still lets go.
@@ -30,6 +39,12 @@ GstBusSyncReply CaptureSessionEngine::onBusMessage(GstBus *, GstMessage *message
         break;
     }
     return GST_BUS_DROP;
+}
+
+void CaptureSessionEngine::setAudioLevelHandler(AudioLevelHandler handler)
+{
+    std::lock_guard lock(m_levelMutex);
+    m_levelHandler = std::move(handler);
 }
 
 void CaptureSessionEngine::handleBusMessage(GstMessage *message)

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <chrono>
+
 namespace {
 
 constexpr guint fragmentDurationMs = 500;
@@ -223,6 +225,24 @@ bool CaptureSessionEngine::isRecording(const MovieFileOutput *output) const
 {
     std::lock_guard lock(m_pipelineMutex);
     return m_recording && m_recording->output == output;
+}
+
+std::optional<double> CaptureSessionEngine::firstPictureTime(const MovieFileOutput *output) const
+{
+    std::lock_guard lock(m_pipelineMutex);
+    if (!m_recording || m_recording->output != output || !m_pipeline) {
+        return std::nullopt;
+    }
+    const GstClockTime start = m_recording->timeline->startRunningTime();
+    GstPtr<GstClock> clock(gst_pipeline_get_clock(GST_PIPELINE(m_pipeline.get())));
+    if (!GST_CLOCK_TIME_IS_VALID(start) || !clock) {
+        return std::nullopt;
+    }
+    // How long ago the picture was taken, by the pipeline's clock, set back
+    // from now on the steady clock: right whatever clock the pipeline runs on.
+    const GstClockTime taken = gst_element_get_base_time(m_pipeline.get()) + start;
+    const double age = (double(gst_clock_get_time(clock.get())) - double(taken)) / double(GST_SECOND);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count() - age;
 }
 
 bool CaptureSessionEngine::hasAudioConnection(const MovieFileOutput *output) const

@@ -35,6 +35,8 @@ public:
     void release();
 
     bool hasStarted() const { return m_start.load() != GST_CLOCK_TIME_NONE; }
+    // Running time of the first picture, the take's time 0; none before it.
+    GstClockTime startRunningTime() const { return m_start.load(); }
 
 private:
     // The stream as it arrives: its segment turns timestamps into running time.

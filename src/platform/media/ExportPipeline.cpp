@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <array>
+#include <cmath>
 
 namespace {
 constexpr GstClockTime busPollInterval = 100 * GST_MSECOND;
@@ -29,6 +30,9 @@ struct ScratchFile {
 };
 
 struct Graph {
+    GstClockTime end = GST_CLOCK_TIME_NONE; // nothing from here on is exported
+    bool copiesVideo = false;
+    GstClockTime copyEnd = GST_CLOCK_TIME_NONE; // in decoding order
     GstElement *pipeline = nullptr;
     GstElement *videoEntry = nullptr; // first element after the video decoder
     GstElement *mux = nullptr;
@@ -136,14 +140,72 @@ GstPadProbeReturn onCompressedVideo(GstPad *, GstPadProbeInfo *info, Graph *grap
     return GST_PAD_PROBE_REMOVE;
 }
 
+bool isPastEnd(const Graph *graph, GstClockTime time)
+{
+    return GST_CLOCK_TIME_IS_VALID(graph->end) && GST_CLOCK_TIME_IS_VALID(time) && time >= graph->end;
+}
+
+// A demuxed stream ends where the export ends: its segment says so, for the
+// frame-rate step not to fill up to the old length, and its buffers from there
+// on are dropped.
+GstPadProbeReturn onDemuxedToEnd(GstPad *, GstPadProbeInfo *info, Graph *graph)
+{
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+        GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
+            GstSegment segment;
+            gst_event_copy_segment(event, &segment);
+            if (segment.format == GST_FORMAT_TIME
+                && (!GST_CLOCK_TIME_IS_VALID(segment.stop) || segment.stop > graph->end)) {
+                segment.stop = graph->end;
+                GstEvent *ended = gst_event_new_segment(&segment);
+                gst_event_set_seqnum(ended, gst_event_get_seqnum(event));
+                gst_event_unref(event);
+                GST_PAD_PROBE_INFO_DATA(info) = ended;
+            }
+        }
+        return GST_PAD_PROBE_OK;
+    }
+    return isPastEnd(graph, GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info))) ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
+}
+
+// Copied video is cut in decoding order at the key frame, so every picture
+// kept still has the pictures it is built on.
+GstPadProbeReturn onCopiedToEnd(GstPad *, GstPadProbeInfo *info, Graph *graph)
+{
+    const GstClockTime decoded = GST_BUFFER_DTS_OR_PTS(GST_PAD_PROBE_INFO_BUFFER(info));
+    return GST_CLOCK_TIME_IS_VALID(decoded) && decoded >= graph->copyEnd ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
+}
+
+void endAt(Graph *graph, GstPad *pad, bool isCopiedVideo = false)
+{
+    if (!GST_CLOCK_TIME_IS_VALID(graph->end)) {
+        return;
+    }
+    if (isCopiedVideo) {
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, GstPadProbeCallback(onCopiedToEnd), graph, nullptr);
+        return;
+    }
+    gst_pad_add_probe(pad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+        GstPadProbeCallback(onDemuxedToEnd), graph, nullptr);
+}
+
+// Copied pictures count as progress for the stall check.
+GstPadProbeReturn onCopiedVideo(GstPad *, GstPadProbeInfo *, Graph *graph)
+{
+    graph->lastProgressMs = graph->clock.elapsed();
+    return GST_PAD_PROBE_OK;
+}
+
 // Pictures the decoder could not rebuild are left out; the frame-rate step
 // repeats the last good one in their place.
-GstPadProbeReturn onDecodedVideo(GstPad *, GstPadProbeInfo *info, Graph *)
+GstPadProbeReturn onDecodedVideo(GstPad *, GstPadProbeInfo *info, Graph *graph)
 {
     GstBuffer *buffer = GST_PAD_PROBE_INFO_BUFFER(info);
     const bool isBroken = GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_CORRUPTED)
         || (GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_GAP) && gst_buffer_get_size(buffer) == 0);
-    return isBroken ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
+    // A decoder that does not clip to the segment still stops at the end.
+    return isBroken || isPastEnd(graph, GST_BUFFER_PTS(buffer)) ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
 }
 
 void onVideoDecoded(GstElement *, GstPad *pad, Graph *graph)
@@ -160,8 +222,25 @@ void onAudioDecoded(GstElement *, GstPad *pad, GstElement *convert)
     }
 }
 
+void linkCopiedVideo(Graph *graph, GstPad *pad)
+{
+    GstElement *queue = makeQueue(videoQueueBuffers);
+    GstElement *parser = GstChain::make("h264parse");
+    if (!addRunningChain(graph, {queue, parser}) || !linkPads(pad, queue) || !linkToMux(graph, parser, "video_%u")) {
+        postError(graph, QStringLiteral("cannot copy the video track"));
+        return;
+    }
+    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, GstPadProbeCallback(onCopiedVideo), graph, nullptr);
+    endAt(graph, pad, true);
+    graph->hasVideo = true;
+}
+
 void linkVideo(Graph *graph, GstPad *pad)
 {
+    if (graph->copiesVideo) {
+        linkCopiedVideo(graph, pad);
+        return;
+    }
     GstElement *queue = makeQueue(videoQueueBuffers);
     GstElement *decoder = GstChain::make("decodebin");
     if (!addRunningChain(graph, {queue, decoder}) || !linkPads(pad, queue)) {
@@ -169,6 +248,7 @@ void linkVideo(Graph *graph, GstPad *pad)
         return;
     }
     gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, GstPadProbeCallback(onCompressedVideo), graph, nullptr);
+    endAt(graph, pad);
     g_signal_connect(decoder, "pad-added", G_CALLBACK(onVideoDecoded), graph);
     graph->hasVideo = true;
 }
@@ -187,6 +267,7 @@ GstElement *makeAacEncoder()
 
 void linkAudio(Graph *graph, GstPad *pad)
 {
+    endAt(graph, pad);
     // AAC, which every recording has, is copied as it is: no decoder or
     // encoder is needed for it.
     GstElement *queue = makeQueue(0);
@@ -282,6 +363,11 @@ ExportPipeline::Result ExportPipeline::run(
 {
     const ScratchFile scratch{scratchPath(settings.outputPath)};
     Graph graph;
+    if (settings.endSeconds) {
+        graph.end = GstClockTime(std::llround(std::max(0.0, *settings.endSeconds) * double(GST_SECOND)));
+    }
+    graph.copiesVideo = settings.copiesVideo;
+    graph.copyEnd = GstClockTime(std::llround(std::max(0.0, settings.copyEndDecodeSeconds) * double(GST_SECOND)));
     graph.clock.start();
     media::PipelineHandle pipeline(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
     graph.pipeline = pipeline.get();
@@ -302,8 +388,17 @@ ExportPipeline::Result ExportPipeline::run(
     GstElement *sink = GstChain::make("filesink");
     // Both chains go into the bin before either result counts: it owns them all.
     const bool hasInput = GstChain::addAndLink(bin, {source, demux});
-    const bool hasOutput = GstChain::addAndLink(
-        bin, {convertIn, flip, crop, rate, rateCaps, convertOut, formatCaps, encoder, parser, graph.mux, sink});
+    const bool hasOutput = settings.copiesVideo
+        ? GstChain::addAndLink(bin, {graph.mux, sink})
+        : GstChain::addAndLink(
+            bin, {convertIn, flip, crop, rate, rateCaps, convertOut, formatCaps, encoder, parser, graph.mux, sink});
+    // Copying leaves the picture's chain out of the bin: ours to free, at the end.
+    std::vector<GstPtr<GstElement>> unused;
+    if (settings.copiesVideo) {
+        for (GstElement *element : {convertIn, flip, crop, rate, rateCaps, convertOut, formatCaps, encoder, parser}) {
+            unused.emplace_back(element);
+        }
+    }
     if (!hasInput || !hasOutput) {
         const QStringList missing = missingElements();
         return {Outcome::failed,

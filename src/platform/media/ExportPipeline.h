@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <optional>
 
 // The GStreamer graph behind an export: demux, decode, turn upright, crop,
 // fixed frame rate, H.264 4:2:0, MPEG-4; AAC sound is copied, other sound
@@ -20,6 +21,13 @@ public:
         QRect cropRect; // in display coordinates, even width and height
         int framesPerSecond = 30;
         bool isIndexFirst = true;
+        // Where the export ends, in seconds of the input; none for all of it.
+        std::optional<double> endSeconds;
+        // The video as it is, not re-encoded: crop, turn and frame rate do not
+        // apply. Only for an end where a key frame begins; its pictures are
+        // cut from that key frame's decoding time on.
+        bool copiesVideo = false;
+        double copyEndDecodeSeconds = 0;
     };
 
     enum class Outcome { completed, failed, cancelled };

@@ -3,6 +3,7 @@
 #include "platform/Log.h"
 #include "platform/media/CropGeometry.h"
 #include "platform/media/ExportPipeline.h"
+#include "platform/media/KeyFrameScan.h"
 
 #include <QFileInfo>
 
@@ -51,10 +52,23 @@ void ExportSession::run()
     settings.inputPath = m_asset.path();
     settings.outputPath = m_outputPath;
     settings.displaySize = displaySize.toSize();
-    settings.cropRect = CropGeometry::encodedRect(m_composition.cropRect, displaySize);
-    settings.framesPerSecond = int(std::lround(m_composition.framesPerSecond()));
     settings.isIndexFirst = m_shouldOptimizeForNetworkUse;
-    if (m_outputPath.isEmpty() || settings.cropRect.isEmpty() || settings.framesPerSecond <= 0) {
+    settings.endSeconds = m_keptDuration;
+    // Shortening alone re-encodes the whole picture at the usual frame rate,
+    // unless the end falls on a key frame: then the pictures are copied.
+    const VideoComposition composition = m_composition.value_or(VideoComposition{QRectF(QPointF(), displaySize)});
+    if (!m_composition && m_keptDuration) {
+        const std::optional<KeyFrameScan::Frame> next = KeyFrameScan::firstFrameFrom(m_asset.path(), *m_keptDuration);
+        if (next && next->isKeyFrame && next->seconds - *m_keptDuration < 1.0 / composition.framesPerSecond()) {
+            settings.copiesVideo = true;
+            settings.endSeconds = next->seconds;
+            settings.copyEndDecodeSeconds = next->decodeSeconds;
+        }
+    }
+    settings.cropRect = CropGeometry::encodedRect(composition.cropRect, displaySize);
+    settings.framesPerSecond = int(std::lround(composition.framesPerSecond()));
+    if (m_outputPath.isEmpty() || settings.cropRect.isEmpty() || settings.framesPerSecond <= 0
+        || (!m_composition && !m_keptDuration)) {
         finish(Status::failed, QStringLiteral("invalid export settings"));
         return;
     }
@@ -77,6 +91,7 @@ void ExportSession::run()
         finish(Status::failed, QStringLiteral("the exported file holds no video: ") + m_outputPath);
         return;
     }
+    m_didCopyVideo = settings.copiesVideo;
     finish(Status::completed, std::nullopt);
 }
 

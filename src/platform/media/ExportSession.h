@@ -11,9 +11,11 @@
 #include <mutex>
 #include <optional>
 
-// Re-encodes a whole asset into an MPEG-4 file: the video through a
-// composition (crop, frame rate) as H.264, the sound kept. The export runs on a
-// thread of its own and reports its end once, on that thread.
+// Re-encodes an asset into an MPEG-4 file: the video through a composition
+// (crop, frame rate) as H.264, the sound kept. Without a composition it only
+// shortens the asset: the video is copied when the new end falls on a key
+// frame, re-encoded otherwise. The export runs on a thread of its own and
+// reports its end once, on that thread.
 class ExportSession : public std::enable_shared_from_this<ExportSession> {
 public:
     enum class Status { unknown, waiting, exporting, completed, failed, cancelled };
@@ -24,6 +26,8 @@ public:
 
     void setOutputPath(const QString &path) { m_outputPath = path; }
     void setVideoComposition(const VideoComposition &composition) { m_composition = composition; }
+    // Exports only the asset's first `seconds`; none for all of it.
+    void setKeptDuration(std::optional<double> seconds) { m_keptDuration = seconds; }
     // Puts the movie index before the media data.
     void setShouldOptimizeForNetworkUse(bool value) { m_shouldOptimizeForNetworkUse = value; }
 
@@ -33,6 +37,8 @@ public:
     void cancelExport() { m_isCancelRequested = true; }
 
     Status status() const { return m_status; }
+    // The finished export holds the video as it was, not re-encoded.
+    bool didCopyVideo() const { return m_didCopyVideo; }
     // Why the export failed; none otherwise.
     std::optional<QString> errorDescription() const;
 
@@ -46,7 +52,9 @@ private:
 
     MediaAsset m_asset;
     QString m_outputPath;
-    VideoComposition m_composition;
+    std::optional<VideoComposition> m_composition;
+    std::optional<double> m_keptDuration;
+    std::atomic<bool> m_didCopyVideo = false;
     bool m_shouldOptimizeForNetworkUse = false;
     std::function<void()> m_completion;
     std::atomic<Status> m_status = Status::unknown;

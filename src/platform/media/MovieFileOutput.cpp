@@ -54,6 +54,12 @@ bool MovieFileOutput::isRecording() const
     return engine && engine->isRecording(this);
 }
 
+std::optional<double> MovieFileOutput::firstPictureTime() const
+{
+    CaptureSessionEngine *engine = m_engine.load();
+    return engine ? engine->firstPictureTime(this) : std::nullopt;
+}
+
 CaptureConnection *MovieFileOutput::connectionWithMediaType(MediaType mediaType)
 {
     CaptureSessionEngine *engine = m_engine.load();

@@ -36,6 +36,10 @@ public:
     // microphone; nullptr otherwise. Video has no connection object of its own.
     CaptureConnection *connectionWithMediaType(MediaType mediaType);
 
+    // When the recording under way got its first picture, the file's time 0,
+    // in seconds of the steady clock; none before it.
+    std::optional<double> firstPictureTime() const;
+
     // Video frames that reached the file in the last finished recording.
     qint64 lastRecordingVideoFrames() const { return m_lastRecordingVideoFrames; }
     // Recordings reported finished so far (counted just before the delegate runs).

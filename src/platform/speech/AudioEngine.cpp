@@ -2,6 +2,9 @@
 
 #include "platform/speech/MicrophoneInput.h"
 
+#include <chrono>
+#include <cmath>
+
 AudioEngine::AudioEngine() : AudioEngine(std::make_unique<MicrophoneInput>())
 {
 }
@@ -51,5 +54,13 @@ void AudioEngine::captured(const float *samples, size_t count)
 {
     m_levelled.assign(samples, samples + count);
     m_gain.process(m_levelled.data(), count);
-    m_inputNode.deliver(m_levelled.data(), count);
+    // An input that cannot tell when it captured the chunk gets it stamped as
+    // it arrives: captured during the chunk's length before now, a little
+    // earlier still by the sound server's delay, so late, never early.
+    double captured = m_input->deliveringCaptureTime();
+    if (!std::isfinite(captured)) {
+        const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        captured = now - double(count) / AudioFormat{}.sampleRate;
+    }
+    m_inputNode.deliver(m_levelled.data(), count, captured);
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <limits>
 
 // Where the audio engine's sound comes from: the microphone, or in tests a
 // file played like one. Delivers 16 kHz mono float on its own thread.
@@ -20,4 +21,7 @@ public:
     virtual bool start(Sink sink, Interruption interrupted, QString *error) = 0;
     // Returns at once; neither callback of the last start runs after it.
     virtual void stop() = 0;
+    // Inside the sink, on its thread: when the first sample being delivered
+    // was captured, in seconds of the steady clock; NaN when unknown.
+    virtual double deliveringCaptureTime() const { return std::numeric_limits<double>::quiet_NaN(); }
 };

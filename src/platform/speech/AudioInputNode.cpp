@@ -28,14 +28,16 @@ void AudioInputNode::removeTapOnBus(int)
     m_tap = nullptr;
 }
 
-void AudioInputNode::deliver(const float *samples, size_t count)
+void AudioInputNode::deliver(const float *samples, size_t count, double captureTime)
 {
+    const double rate = AudioFormat{}.sampleRate;
     std::lock_guard lock(m_mutex);
     if (!m_tap) {
         return;
     }
     for (size_t offset = 0; offset < count; offset += size_t(m_bufferSizeFrames)) {
         const size_t n = std::min(size_t(m_bufferSizeFrames), count - offset);
-        m_tap(AudioPCMBuffer{std::vector<float>(samples + offset, samples + offset + n), AudioFormat{}.sampleRate});
+        m_tap(AudioPCMBuffer{std::vector<float>(samples + offset, samples + offset + n), AudioFormat{}.sampleRate,
+            captureTime + double(offset) / rate});
     }
 }

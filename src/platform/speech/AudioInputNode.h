@@ -15,8 +15,9 @@ public:
     void installTapOnBus(int bus, int bufferSizeFrames, const AudioFormat &format, TapBlock block);
     void removeTapOnBus(int bus);
 
-    // Called by the engine on the audio thread with freshly captured samples.
-    void deliver(const float *samples, size_t count);
+    // Called by the engine on the audio thread with freshly captured samples,
+    // the first of them captured at `captureTime` (steady-clock seconds).
+    void deliver(const float *samples, size_t count, double captureTime = std::numeric_limits<double>::quiet_NaN());
 
 private:
     // Installing and removing happen on the main thread while the audio

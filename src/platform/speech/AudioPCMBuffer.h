@@ -1,5 +1,6 @@
 #pragma once
 
+#include <limits>
 #include <vector>
 
 // The audio format the input node delivers: 16 kHz mono float.
@@ -12,4 +13,7 @@ struct AudioFormat {
 struct AudioPCMBuffer {
     std::vector<float> samples;
     int sampleRate = 16000;
+    // When its first sample was captured, in seconds of the steady clock;
+    // NaN when unknown (a file played like a microphone may not say).
+    double captureTime = std::numeric_limits<double>::quiet_NaN();
 };

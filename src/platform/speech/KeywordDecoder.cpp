@@ -2,7 +2,12 @@
 
 #include "platform/speech/SpeechKeywords.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace {
 // Both listeners usually hear the same utterance; a second report this soon
@@ -23,8 +28,13 @@ QList<QStringList> keywordSyllables()
     return result;
 }
 
-// Whether `tokens` holds `needle` with at most `misses` tokens different.
-bool holdsNearly(const QStringList &tokens, const QStringList &needle, int misses)
+constexpr double unknownTime = std::numeric_limits<double>::quiet_NaN();
+// The recognizer times a syllable when it emits it, about this far into the
+// syllable (measured on the keyword clips); the phrase began that much earlier.
+constexpr double syllableLagSeconds = 0.1;
+
+// Where `tokens` holds `needle` with at most `misses` tokens different, or -1.
+qsizetype findNearly(const QStringList &tokens, const QStringList &needle, int misses)
 {
     for (qsizetype start = 0; start + needle.size() <= tokens.size(); ++start) {
         int different = 0;
@@ -32,10 +42,34 @@ bool holdsNearly(const QStringList &tokens, const QStringList &needle, int misse
             different += tokens[start + i] == needle[i] ? 0 : 1;
         }
         if (different <= misses) {
-            return true;
+            return start;
         }
     }
-    return false;
+    return -1;
+}
+
+// When each token of a result was said, in stream seconds: the recognizer
+// times them from the start of the segment, which its JSON gives.
+QList<double> tokenTimes(const sherpa::OnlineRecognizerResult &result)
+{
+    QList<double> times(result.count, unknownTime);
+    if (!result.timestamps || !result.json) {
+        return times;
+    }
+    const QJsonValue start
+        = QJsonDocument::fromJson(QByteArray(result.json)).object().value(QLatin1String("start_time"));
+    if (!start.isDouble()) {
+        return times;
+    }
+    for (int i = 0; i < result.count; ++i) {
+        times[i] = std::max(0.0, start.toDouble() + double(result.timestamps[i]) - syllableLagSeconds);
+    }
+    return times;
+}
+
+double timeAt(const QList<double> &times, qsizetype index)
+{
+    return index >= 0 && index < times.size() ? times[index] : unknownTime;
 }
 
 // Index just past the first occurrence of `needle` in `tokens` at or after `from`, or -1.
@@ -76,6 +110,7 @@ double KeywordDecoder::consumedSeconds() const
 
 QStringList KeywordDecoder::accept(std::span<const float> samples)
 {
+    m_starts.clear();
     if (samples.empty()) {
         return {};
     }
@@ -131,10 +166,13 @@ void KeywordDecoder::confirmPending(QStringList &found)
     // is one token away from "结束录", "开始入" from "开始录".
     const QStringList &needle = patterns[k];
     const int misses = needle.size() >= 8 ? 1 : 0;
-    if (holdsNearly(m_previousTokens + m_segmentTokens.mid(m_matchedTokens), needle, misses)) {
+    const qsizetype at = findNearly(m_previousTokens + m_segmentTokens.mid(m_matchedTokens), needle, misses);
+    if (at >= 0) {
+        const double start = timeAt(m_previousTimes + m_segmentTimes.mid(m_matchedTokens), at);
         m_matchedTokens = int(m_segmentTokens.size());
         m_previousTokens.clear();
-        report(m_pendingLabel, found);
+        m_previousTimes.clear();
+        report(m_pendingLabel, start, found);
         m_pendingLabel.clear();
     } else if (consumedSeconds() > m_pendingUntilSeconds) {
         m_pendingLabel.clear();
@@ -155,7 +193,7 @@ void KeywordDecoder::decodeSpotter(QStringList &found)
                 m_pendingLabel = label;
                 m_pendingUntilSeconds = consumedSeconds() + confirmationSeconds;
             } else {
-                report(label, found);
+                report(label, unknownTime, found);
             }
             // Without a reset the spotter goes on from inside the phrase it just
             // reported and may find a shorter keyword in its tail.
@@ -188,13 +226,15 @@ void KeywordDecoder::decodeSyllables(QStringList &found)
         for (int i = 0; i < result->count; ++i) {
             tokens << SpeechKeywords::toneless(QString::fromUtf8(result->tokensArr[i]));
         }
+        m_segmentTimes = tokenTimes(*result);
         // Stop phrases come first in the list, and a longer phrase before its
         // own prefix, so the first match is the one to report.
         for (int k = 0; k < patterns.size(); ++k) {
             const int end = findSequence(tokens, m_matchedTokens, patterns[k]);
             if (end >= 0) {
                 m_matchedTokens = end;
-                if (report(SpeechKeywords::all()[k].label, found)) {
+                const double start = timeAt(m_segmentTimes, end - patterns[k].size());
+                if (report(SpeechKeywords::all()[k].label, start, found)) {
                     // The spotter heard the same words, or missed them: either way it starts afresh.
                     api.resetKeywordStream(m_engine->spotter(), m_spotterStream);
                 }
@@ -211,12 +251,14 @@ void KeywordDecoder::decodeSyllables(QStringList &found)
         }
         // A phrase the spotter is still waiting on may end the old segment.
         m_previousTokens = m_segmentTokens.mid(m_matchedTokens);
+        m_previousTimes = m_segmentTimes.mid(m_matchedTokens);
         m_segmentTokens.clear();
+        m_segmentTimes.clear();
         m_matchedTokens = 0;
     }
 }
 
-bool KeywordDecoder::report(const QString &label, QStringList &found)
+bool KeywordDecoder::report(const QString &label, double startSeconds, QStringList &found)
 {
     const double now = consumedSeconds();
     if (now - m_lastKeywordEndSeconds < duplicateWindowSeconds) {
@@ -224,5 +266,6 @@ bool KeywordDecoder::report(const QString &label, QStringList &found)
     }
     m_lastKeywordEndSeconds = now;
     found << label;
+    m_starts << startSeconds;
     return true;
 }

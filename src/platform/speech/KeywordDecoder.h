@@ -30,6 +30,11 @@ public:
     // Audio seconds consumed so far.
     double consumedSeconds() const;
 
+    // Where each keyword the last accept() or finish() returned began, in
+    // audio seconds from the stream's start, by the recognizer's syllable
+    // times; NaN where it gave none.
+    QList<double> keywordStartSeconds() const { return m_starts; }
+
     // Everything the recognizer has heard so far, as toned pinyin, segments
     // separated by a space. The part of the current segment may still change.
     QString heardText() const { return m_heardDone + m_heardSegment; }
@@ -40,14 +45,17 @@ private:
     void decodeSyllables(QStringList &found);
     void confirmPending(QStringList &found);
     // False when it repeats the keyword just reported.
-    bool report(const QString &label, QStringList &found);
+    bool report(const QString &label, double startSeconds, QStringList &found);
 
     std::shared_ptr<SpeechEngine> m_engine;
     Method m_method;
     const sherpa::OnlineStream *m_spotterStream = nullptr;
     const sherpa::OnlineStream *m_recognizerStream = nullptr;
     QStringList m_segmentTokens; // the recognizer's syllables of this segment, toneless
+    QList<double> m_segmentTimes; // when each of them was said, stream seconds
     QStringList m_previousTokens; // the unused end of the segment before
+    QList<double> m_previousTimes;
+    QList<double> m_starts;
     int m_matchedTokens = 0; // tokens of this segment already used by a match
     QString m_pendingLabel; // heard by the spotter, waiting for the recognizer
     double m_pendingUntilSeconds = 0.0;

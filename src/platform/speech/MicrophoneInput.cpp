@@ -9,6 +9,8 @@
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
+#include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -86,6 +88,7 @@ struct MicrophoneInput::Session {
     Interruption interrupted;
     Worker *worker = nullptr;
     GstPtr<GstElement> pipeline; // touched only on the worker once started
+    std::shared_ptr<std::atomic<double>> deliveringTime;
 
     void fail(const QString &reason)
     {
@@ -111,6 +114,32 @@ struct MicrophoneInput::Session {
         }
     }
 };
+
+namespace {
+// When a buffer's first sample was captured, on the steady clock: its age by
+// the pipeline's clock, set back from now. NaN without a timestamp or clock.
+double captureTimeOf(GstAppSink *appsink, GstSample *sample)
+{
+    GstBuffer *buffer = gst_sample_get_buffer(sample);
+    const GstSegment *segment = gst_sample_get_segment(sample);
+    if (!buffer || !segment || !GST_BUFFER_PTS_IS_VALID(buffer)) {
+        return NAN;
+    }
+    const GstClockTime running = gst_segment_to_running_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+    GstPtr<GstClock> clock(gst_element_get_clock(GST_ELEMENT(appsink)));
+    if (!clock || !GST_CLOCK_TIME_IS_VALID(running)) {
+        return NAN;
+    }
+    const GstClockTime taken = gst_element_get_base_time(GST_ELEMENT(appsink)) + running;
+    const double age = (double(gst_clock_get_time(clock.get())) - double(taken)) / double(GST_SECOND);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count() - age;
+}
+} // namespace
+
+double MicrophoneInput::deliveringCaptureTime() const
+{
+    return m_deliveringTime->load();
+}
 
 MicrophoneInput::MicrophoneInput() : MicrophoneInput(SystemDeviceProvider::shared())
 {
@@ -150,6 +179,7 @@ bool MicrophoneInput::start(Sink sink, Interruption interrupted, QString *error)
     session->sink = std::move(sink);
     session->interrupted = std::move(interrupted);
     session->worker = m_worker.get();
+    session->deliveringTime = m_deliveringTime;
     session->pipeline = GstPtr<GstElement>(gst_pipeline_new("speech-input"));
     GstElement *appsink = GstChain::make("appsink");
     const bool linked = GstChain::addAndLink(GST_BIN(session->pipeline.get()),
@@ -170,6 +200,7 @@ bool MicrophoneInput::start(Sink sink, Interruption interrupted, QString *error)
             return GST_FLOW_EOS;
         }
         GstBuffer *buffer = gst_sample_get_buffer(sample);
+        static_cast<Session *>(data)->deliveringTime->store(captureTimeOf(appsink, sample));
         GstMapInfo map;
         if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
             static_cast<Session *>(data)->deliver(reinterpret_cast<const float *>(map.data), map.size / sizeof(float));

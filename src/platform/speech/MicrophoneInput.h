@@ -2,6 +2,7 @@
 
 #include "platform/speech/AudioInput.h"
 
+#include <atomic>
 #include <memory>
 
 class CaptureDeviceProvider;
@@ -21,12 +22,15 @@ public:
 
     bool start(Sink sink, Interruption interrupted, QString *error) override;
     void stop() override;
+    double deliveringCaptureTime() const override;
 
 private:
     struct Session;
     struct Worker;
 
     std::shared_ptr<CaptureDeviceProvider> m_provider;
+    // Written by the delivering thread just before the sink runs.
+    std::shared_ptr<std::atomic<double>> m_deliveringTime = std::make_shared<std::atomic<double>>(0.0);
     std::unique_ptr<Worker> m_worker;
     std::shared_ptr<Session> m_session;
 };

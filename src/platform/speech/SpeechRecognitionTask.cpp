@@ -2,8 +2,50 @@
 
 #include "platform/MainQueue.h"
 #include "platform/speech/KeywordDecoder.h"
+#include "platform/speech/SpeechKeywords.h"
 
 #include <QCoreApplication>
+
+#include <cmath>
+#include <deque>
+
+namespace {
+// Buffers remembered for placing a keyword in time: a phrase is found within
+// a few seconds of being said.
+constexpr size_t rememberedBuffers = 400;
+
+// When each stretch of the decoder's stream was captured.
+class StreamClock {
+public:
+    void note(int64_t firstSample, double captureTime)
+    {
+        m_starts.push_back({firstSample, captureTime});
+        if (m_starts.size() > rememberedBuffers) {
+            m_starts.pop_front();
+        }
+    }
+    // The capture time of the stream's second `seconds`; none when unknown.
+    std::optional<double> captureTimeOf(double seconds) const
+    {
+        if (!std::isfinite(seconds)) {
+            return std::nullopt;
+        }
+        const double sample = seconds * SpeechEngine::sampleRate;
+        for (auto it = m_starts.rbegin(); it != m_starts.rend(); ++it) {
+            if (double(it->first) <= sample) {
+                if (!std::isfinite(it->second)) {
+                    return std::nullopt;
+                }
+                return it->second + (sample - double(it->first)) / SpeechEngine::sampleRate;
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    std::deque<std::pair<int64_t, double>> m_starts;
+};
+} // namespace
 
 SpeechRecognitionTask::SpeechRecognitionTask(std::shared_ptr<SpeechEngine> engine,
     std::shared_ptr<SpeechAudioBufferRecognitionRequest> request, ResultHandler handler)
@@ -40,6 +82,16 @@ void SpeechRecognitionTask::run(std::shared_ptr<SpeechEngine> engine)
     // detection the labels.
     QString transcript;
     QString heardBefore;
+    StreamClock streamClock;
+    int64_t samplesFed = 0;
+    std::optional<double> stopPhraseStart;
+    auto placeStops = [&](const QStringList &labels, const QList<double> &starts) {
+        for (qsizetype i = 0; i < labels.size(); ++i) {
+            if (SpeechKeywords::isStop(labels[i])) {
+                stopPhraseStart = streamClock.captureTimeOf(i < starts.size() ? starts[i] : NAN);
+            }
+        }
+    };
     auto takeHeard = [&] {
         const QString heard = decoder.heardText();
         if (heard.size() > heardBefore.size()) {
@@ -62,14 +114,18 @@ void SpeechRecognitionTask::run(std::shared_ptr<SpeechEngine> engine)
                     SpeechRecognitionError{QStringLiteral("不支持的音频采样率: %1 Hz").arg(buffer.sampleRate)});
                 return;
             }
-            heard += decoder.accept(buffer.samples);
+            streamClock.note(samplesFed, buffer.captureTime);
+            samplesFed += int64_t(buffer.samples.size());
+            const QStringList labels = decoder.accept(buffer.samples);
+            placeStops(labels, decoder.keywordStartSeconds());
+            heard += labels;
         }
         if (takeHeard()) {
-            report(SpeechRecognitionResult{transcript, false}, std::nullopt);
+            report(SpeechRecognitionResult{transcript, false, stopPhraseStart}, std::nullopt);
         }
         for (const QString &label : heard) {
             transcript += label;
-            report(SpeechRecognitionResult{transcript, false}, std::nullopt);
+            report(SpeechRecognitionResult{transcript, false, stopPhraseStart}, std::nullopt);
         }
     }
     if (ended && !m_state->cancelled) {
@@ -78,11 +134,12 @@ void SpeechRecognitionTask::run(std::shared_ptr<SpeechEngine> engine)
             return;
         }
         const QStringList last = decoder.finish();
+        placeStops(last, decoder.keywordStartSeconds());
         takeHeard();
         for (const QString &label : last) {
             transcript += label;
         }
-        report(SpeechRecognitionResult{transcript, true}, std::nullopt);
+        report(SpeechRecognitionResult{transcript, true, stopPhraseStart}, std::nullopt);
     }
 }
 

@@ -75,9 +75,10 @@ std::function<void()> VoiceCommandWiring::startCommandAction() const
 
 std::function<void()> VoiceCommandWiring::stopCommandAction() const
 {
-    return [camera = m_cameraManager] {
+    return [camera = m_cameraManager, listener = m_speechManager] {
         if (camera && camera->isRecording()) {
-            camera->stopRecording();
+            // Where the phrase began, so the take can end before it.
+            camera->stopRecordingByVoice(listener ? listener->lastCommandPhraseStart() : std::nullopt);
         }
     };
 }

@@ -2,6 +2,7 @@
 
 #include "capture/CameraManager.h"
 #include "ui/recording/ElidedLabel.h"
+#include "ui/recording/MicrophoneLevelMeter.h"
 #include "ui/recording/PriorityRowLayout.h"
 #include "ui/recording/RecordButton.h"
 #include "ui/recording/RecordingStyle.h"
@@ -31,7 +32,8 @@ VoiceFeedbackRow::VoiceFeedbackRow(
     CameraManager *cameraManager, SpeechRecognitionManager *speechManager, RecordingViewState *state, QWidget *parent)
     : QWidget(parent), m_cameraManager(cameraManager), m_speechManager(speechManager), m_state(state),
       m_heardCommand(new ElidedLabel(Qt::ElideRight, this)), m_recognition(new ElidedLabel(Qt::ElideRight, this)),
-      m_recordButton(new RecordButton(this))
+      m_recordButton(new RecordButton(this)),
+      m_microphoneMeter(new MicrophoneLevelMeter(cameraManager ? cameraManager->microphoneLevel() : nullptr, this))
 {
     m_heardCommand->setFont(RecordingStyle::font(13, QFont::Medium));
     setTextColor(m_heardCommand, heardGreen);
@@ -47,9 +49,13 @@ VoiceFeedbackRow::VoiceFeedbackRow(
     row->setContentsMargins(0, 2, 0, 2);
     row->addWidget(m_heardCommand, 1);
     row->addWidget(m_recognition, 0);
+    // The meter at the end is balanced by an empty twin before the button, so
+    // the button stays centred where it was; the twin gives way first.
+    row->addWidget(MicrophoneLevelMeter::makeCounterweight(this), 0);
     row->addFlexibleSpace();
     row->addWidget(m_recordButton);
     row->addFlexibleSpace();
+    row->addWidget(m_microphoneMeter);
 
     connect(m_recordButton, &RecordButton::clicked, this, &VoiceFeedbackRow::onRecordButton);
     if (cameraManager) {
@@ -61,6 +67,7 @@ VoiceFeedbackRow::VoiceFeedbackRow(
         connect(speechManager, &SpeechRecognitionManager::lastRecognizedTextChanged, this,
             &VoiceFeedbackRow::refreshBadges);
     }
+    m_microphoneMeter->setVisible(cameraManager != nullptr);
     refreshBadges();
     refreshRecordButton();
 }

@@ -7,6 +7,7 @@
 
 class CameraManager;
 class ElidedLabel;
+class MicrophoneLevelMeter;
 class RecordButton;
 class RecordingViewState;
 class SpeechRecognitionManager;
@@ -26,6 +27,7 @@ public:
     // Replaces what the button does; by default it configures the camera and
     // starts, or stops.
     void setRecordAction(std::function<void()> action) { m_recordAction = std::move(action); }
+    MicrophoneLevelMeter *microphoneMeter() const { return m_microphoneMeter; }
 
 private:
     void refreshBadges();
@@ -39,4 +41,5 @@ private:
     ElidedLabel *m_recognition;
     RecordButton *m_recordButton;
     std::function<void()> m_recordAction;
+    MicrophoneLevelMeter *m_microphoneMeter;
 };

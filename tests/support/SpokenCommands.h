@@ -1,7 +1,7 @@
 #pragma once
 
-// Spoken commands for the end-to-end test, made with espeak-ng's pinyin voice
-// at test time. The synthetic voice is heard only in some renderings, so each
+// Spoken commands for the tests that speak to the listener live, made with
+// espeak-ng's pinyin voice at test time. The synthetic voice is heard only in some renderings, so each
 // candidate (phrase, voice, speed) is first run through the listener's own
 // recognizer and task from the file, and only one that is heard as the wanted
 // command is played into the microphone.
@@ -23,7 +23,7 @@
 #include <memory>
 #include <optional>
 
-namespace EndToEndSpokenCommands {
+namespace SpokenCommands {
 
 enum class Command { none, start, stop };
 
@@ -204,4 +204,4 @@ inline QList<Rendering> heardRenderings(const std::shared_ptr<SpeechRecognizer> 
     return heard;
 }
 
-} // namespace EndToEndSpokenCommands
+} // namespace SpokenCommands
