@@ -28,7 +28,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include <sys/resource.h>
+#include "ProcessCpu.h"
 
 #include <atomic>
 #include <cstdio>
@@ -37,14 +37,6 @@ namespace {
 
 constexpr double phaseSeconds = 5.0;
 constexpr double frameRate = 30.0;
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 struct Phase {
     double previewFps = 0;
@@ -58,7 +50,7 @@ Phase measure(CaptureSession &session, MovieFileOutput &output, bool record, con
 {
     std::atomic<bool> finished = false;
     const qint64 previewStart = session.previewFrameCount();
-    const double cpuStart = cpuSeconds();
+    const double cpuStart = processCpuSeconds();
     QElapsedTimer wall;
     wall.start();
     if (record) {
@@ -73,7 +65,7 @@ Phase measure(CaptureSession &session, MovieFileOutput &output, bool record, con
     Phase phase;
     const double seconds = double(wall.nsecsElapsed()) / 1e9;
     phase.previewFps = double(session.previewFrameCount() - previewStart) / seconds;
-    phase.cpuPerWall = (cpuSeconds() - cpuStart) / seconds;
+    phase.cpuPerWall = (processCpuSeconds() - cpuStart) / seconds;
     if (record) {
         QElapsedTimer stop;
         stop.start();

@@ -12,21 +12,13 @@
 #include <QApplication>
 #include <QElapsedTimer>
 
-#include <sys/resource.h>
+#include "ProcessCpu.h"
 
 #include <cstdio>
 #include <functional>
 
 namespace {
 constexpr int phaseMs = 10000;
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 struct Run {
     double cpuPerWall = 0;
@@ -70,13 +62,13 @@ Run measure(bool withLevel, const Reporter &report, const int *updates)
         &context, nullptr);
     gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
     const int updatesBefore = *updates;
-    const double cpuStart = cpuSeconds();
+    const double cpuStart = processCpuSeconds();
     QElapsedTimer wall;
     wall.start();
     while (wall.elapsed() < phaseMs) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
-    run.cpuPerWall = (cpuSeconds() - cpuStart) / (double(wall.nsecsElapsed()) / 1e9);
+    run.cpuPerWall = (processCpuSeconds() - cpuStart) / (double(wall.nsecsElapsed()) / 1e9);
     gst_element_set_state(pipeline.get(), GST_STATE_NULL);
     gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
     run.readings = context.readings;

@@ -33,7 +33,7 @@
 #include <QThread>
 #include <QTimer>
 
-#include <sys/resource.h>
+#include "ProcessCpu.h"
 #include <time.h>
 
 #include <algorithm>
@@ -49,14 +49,6 @@ constexpr double frameRate = 30;
 const QString cameraSource = QStringLiteral(
     "videotestsrc is-live=true pattern=smpte horizontal-speed=4 ! capsfilter caps=video/x-raw,format=YUY2");
 const QString microphoneSource = QStringLiteral("audiotestsrc is-live=true");
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 qint64 threadCpuNs()
 {
@@ -153,13 +145,13 @@ Figures measureScreen(TimedApplication &app, RecordingView &view, CameraManager 
     }
     app.reset();
     app.measuring = true;
-    const double cpuStart = cpuSeconds();
+    const double cpuStart = processCpuSeconds();
     QElapsedTimer wall;
     wall.start();
     spin(phaseMs);
     const double seconds = double(wall.nsecsElapsed()) / 1e9;
     Figures figures;
-    figures.cpuPerSecond = (cpuSeconds() - cpuStart) / seconds;
+    figures.cpuPerSecond = (processCpuSeconds() - cpuStart) / seconds;
     app.measuring = false;
     figures.cameraFrames = camera.captureSession()->previewFrameCount() - framesBefore;
     figures.shown = preview->framesShown() - shownBefore;
@@ -224,13 +216,13 @@ Figures measureBare(QSize previewSize, bool record, const QString &path)
     gst_element_get_state(pipeline, nullptr, nullptr, 5 * GST_SECOND);
     QThread::msleep(1000); // settle, as the screen did
     const qint64 framesBefore = frames;
-    const double cpuStart = cpuSeconds();
+    const double cpuStart = processCpuSeconds();
     QElapsedTimer wall;
     wall.start();
     QThread::msleep(phaseMs);
     const double seconds = double(wall.nsecsElapsed()) / 1e9;
     Figures figures;
-    figures.cpuPerSecond = (cpuSeconds() - cpuStart) / seconds;
+    figures.cpuPerSecond = (processCpuSeconds() - cpuStart) / seconds;
     figures.cameraFrames = frames - framesBefore;
     figures.shown = figures.cameraFrames;
     figures.dropped = std::max<qint64>(0, qint64(seconds * frameRate + 0.5) - figures.shown);

@@ -20,6 +20,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
 
@@ -154,10 +156,16 @@ inline std::optional<QString> transcriptOf(const std::shared_ptr<SpeechRecognize
 }
 
 // Up to `wanted` renderings of the command that the engine hears as it from
-// the file, in `folder`. `tried` describes every candidate tried.
+// the file, in `folder`: heard with at least `minimumHeard` of four different
+// lengths of quiet before it, so wherever the microphone's chunks happen to
+// fall, after `prepare` has made of the clip what is played. `tried`
+// describes every candidate tried.
+using Preparation = std::function<std::vector<float>(const std::vector<float> &)>;
+
 inline QList<Rendering> heardRenderings(const std::shared_ptr<SpeechRecognizer> &recognizer, Command command,
-    const QString &folder, int wanted, QStringList *tried)
+    const QString &folder, int wanted, QStringList *tried, int minimumHeard = 4, const Preparation &prepare = {})
 {
+    constexpr size_t quietBefore[] = {0, 53, 107, 4000};
     QList<Rendering> heard;
     const QList<Phrase> phrases = command == Command::start ? startPhrases() : stopPhrases();
     int index = 0;
@@ -179,20 +187,19 @@ inline QList<Rendering> heardRenderings(const std::shared_ptr<SpeechRecognizer> 
                     *tried << description + QStringLiteral(": ") + error;
                     continue;
                 }
-                // Heard wherever the microphone's chunks happen to fall, so
-                // that it is heard live too, not only from the file.
-                bool everywhere = true;
+                if (prepare) {
+                    samples = prepare(samples);
+                }
+                int heardTimes = 0;
                 QStringList transcripts;
-                for (const size_t quietBefore : {size_t(0), size_t(53), size_t(107), size_t(4000)}) {
-                    const std::optional<QString> transcript = transcriptOf(recognizer, samples, quietBefore);
+                for (size_t i = 0; i < std::size(quietBefore) && heardTimes + int(std::size(quietBefore) - i) >= minimumHeard;
+                     ++i) {
+                    const std::optional<QString> transcript = transcriptOf(recognizer, samples, quietBefore[i]);
                     transcripts << transcript.value_or(QStringLiteral("failed"));
-                    if (!transcript || commandIn(*transcript) != command) {
-                        everywhere = false;
-                        break;
-                    }
+                    heardTimes += transcript && commandIn(*transcript) == command ? 1 : 0;
                 }
                 *tried << description + QStringLiteral(": [") + transcripts.join(QStringLiteral("] [")) + u']';
-                if (everywhere) {
+                if (heardTimes >= minimumHeard) {
                     heard << Rendering{path, description};
                     if (heard.size() >= wanted) {
                         return heard;
