@@ -61,14 +61,18 @@ const QString heardStopLine = QStringLiteral("🎙️ 语音命令触发: 停止
 
 // Says the command until the listener hears it, as a speaker would repeat
 // what was not heard: the next rendering once the last one has been played
-// out and given time to be decoded. True once its log line is there.
+// out and given time to be decoded. True once its log line is there. Played
+// live, even a rendering heard from its file is heard only half the time or
+// less: where the microphone's chunks fall decides.
 bool sayUntilHeard(QProcess &player, const QList<Rendering> &renderings, const LogCapture &log, const QString &line)
 {
+    constexpr int attempts = 20;
     const qsizetype before = log.linesStartingWith(line).size();
-    for (const Rendering &rendering : renderings + renderings) {
+    for (int attempt = 0; attempt < attempts && !renderings.isEmpty(); ++attempt) {
+        const Rendering &rendering = renderings[attempt % renderings.size()];
         speak(player, rendering.path);
         player.waitForFinished(30000);
-        if (MainLoop::waitUntil([&] { return log.linesStartingWith(line).size() > before; }, 15000)) {
+        if (MainLoop::waitUntil([&] { return log.linesStartingWith(line).size() > before; }, 6000)) {
             return true;
         }
         std::fprintf(stderr, "not heard from the microphone: %s\n", qPrintable(rendering.description));
@@ -121,15 +125,16 @@ TEST(EndToEnd, RecordWithTheButtonThenByVoice)
                                            QStringLiteral("da4 jia1 hao3 huan1 ying2 lai2 dao4 wo3 de5 pin2 dao4")},
             {QStringLiteral("m1"), 50}, 150, sentence))
         << "espeak-ng and sox make the clips";
-    EXPECT_EQ(SpokenCommands::transcriptOf(recognizer, sentence).value_or(QStringLiteral("failed")), QString())
-        << "no command in the sentence";
+    const std::optional<QString> sentenceHeard = SpokenCommands::transcriptOf(recognizer, sentence);
+    ASSERT_TRUE(sentenceHeard.has_value());
+    EXPECT_EQ(SpokenCommands::commandIn(*sentenceHeard), Command::none) << "no command in the sentence";
     QStringList tried;
     const QList<Rendering> starts
-        = SpokenCommands::heardRenderings(recognizer, Command::start, clips.path(), 4, &tried);
+        = SpokenCommands::heardRenderings(recognizer, Command::start, clips.path(), 6, &tried, 2);
     ASSERT_FALSE(starts.isEmpty()) << "no start phrase heard from espeak-ng:\n" << tried.join(u'\n').toStdString();
     tried.clear();
     const QList<Rendering> stops
-        = SpokenCommands::heardRenderings(recognizer, Command::stop, clips.path(), 4, &tried);
+        = SpokenCommands::heardRenderings(recognizer, Command::stop, clips.path(), 6, &tried, 2);
     ASSERT_FALSE(stops.isEmpty()) << "no stop phrase heard from espeak-ng:\n" << tried.join(u'\n').toStdString();
 
     QTemporaryDir saveFolder;
@@ -195,7 +200,10 @@ TEST(EndToEnd, RecordWithTheButtonThenByVoice)
     const QString voiceFile = camera->currentRecordingURL().value_or(QString());
     EXPECT_NE(voiceFile, buttonFile);
     EXPECT_EQ(log.linesStartingWith(heardStartLine).size(), 1);
+    // Something said, then the stop, which the take loses at its end.
+    speak(player, sentence);
     MainLoop::spin(4000);
+    player.waitForFinished(30000);
     ASSERT_TRUE(sayUntilHeard(player, stops, log, heardStopLine)) << "the stop keyword was not heard";
     ASSERT_TRUE(MainLoop::waitUntil([&] { return !camera->isRecording(); }, 10000))
         << "the stop keyword was not acted on";
@@ -215,13 +223,13 @@ TEST(EndToEnd, RecordWithTheButtonThenByVoice)
 
     const MediaProbe byVoice = MediaProbe::read(voiceFile);
     ASSERT_TRUE(byVoice.readable) << voiceFile.toStdString() << " (" << QFileInfo(voiceFile).size() << " bytes)";
-    EXPECT_GT(QFileInfo(voiceFile).size(), 50 * 1024);
     ASSERT_GT(byVoice.height, 0);
     EXPECT_NEAR(double(byVoice.width) / byVoice.height, 9.0 / 16, 0.01) << "cropped to 9:16";
     EXPECT_EQ(byVoice.height, 720);
     EXPECT_GE(byVoice.durationSeconds, 4.0);
     EXPECT_FALSE(byVoice.audioCodec.isEmpty());
-    EXPECT_GT(AudioLevel::peak(voiceFile), 0.05) << "the stop keyword is in the recording's sound";
+    EXPECT_GT(AudioLevel::peak(voiceFile), 0.05) << "the sentence said during the recording";
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("✂️ 已裁掉结尾的语音指令: ")).size(), 1) << "the stop phrase is cut";
     // The crop keeps the middle of the picture.
     const double keptShare = (9.0 / 16) / (16.0 / 9);
     expectDetailInTheFirstSecond(

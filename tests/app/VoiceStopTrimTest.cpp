@@ -205,7 +205,7 @@ TEST(VoiceStopTrim, TakeStoppedBySpeakingEndsBeforeThePhrase)
     // Said again, after the tone again, as a speaker would when not heard.
     QProcess player;
     qsizetype played = 0;
-    for (int attempt = 0; attempt < 8 && manager.isRecording(); ++attempt) {
+    for (int attempt = 0; attempt < 20 && manager.isRecording(); ++attempt) {
         played = attempt % feeds.size();
         player.start(QStringLiteral("paplay"), {QStringLiteral("--device=veltroscope_feed"), feeds[played]});
         player.waitForStarted(5000);

@@ -1,11 +1,11 @@
 #include "platform/media/ExportPipeline.h"
 
+#include "platform/media/ExportGraph.h"
 #include "platform/media/GstChain.h"
 #include "platform/media/GstErrorText.h"
 #include "platform/media/GstPtr.h"
 #include "platform/media/MediaAssetHandles.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 
 #include <array>
@@ -27,20 +27,6 @@ constexpr std::array aacEncoders{"avenc_aac", "voaacenc", "fdkaacenc", "faac"};
 struct ScratchFile {
     QString path;
     ~ScratchFile() { QFile::remove(path); }
-};
-
-struct Graph {
-    GstClockTime end = GST_CLOCK_TIME_NONE; // nothing from here on is exported
-    bool copiesVideo = false;
-    GstClockTime copyEnd = GST_CLOCK_TIME_NONE; // in decoding order
-    GstElement *pipeline = nullptr;
-    GstElement *videoEntry = nullptr; // first element after the video decoder
-    GstElement *mux = nullptr;
-    bool hasVideo = false; // demuxer thread only
-    bool hasAudio = false;
-    std::atomic<bool> hasKeyFrame = false;
-    QElapsedTimer clock;
-    std::atomic<qint64> lastProgressMs = 0;
 };
 
 bool isInstalled(const char *factory)
@@ -95,7 +81,7 @@ bool isAac(GstPad *pad)
 
 // Adds a chain while the graph runs: the bin owns every element handed in,
 // built or not, and the ones added start at the graph's state.
-bool addRunningChain(Graph *graph, std::initializer_list<GstElement *> elements)
+bool addRunningChain(ExportGraph *graph, std::initializer_list<GstElement *> elements)
 {
     std::vector<GstPtr<GstElement>> added;
     const bool isBuilt = GstChain::addAndLink(GST_BIN(graph->pipeline), elements, &added);
@@ -111,104 +97,14 @@ bool linkPads(GstPad *source, GstElement *sinkElement)
     return sink && gst_pad_link(source, sink.get()) == GST_PAD_LINK_OK;
 }
 
-bool linkToMux(Graph *graph, GstElement *last, const char *padTemplate)
+bool linkToMux(ExportGraph *graph, GstElement *last, const char *padTemplate)
 {
     GstPtr<GstPad> muxPad(gst_element_request_pad_simple(graph->mux, padTemplate));
     GstPtr<GstPad> source(gst_element_get_static_pad(last, "src"));
     return muxPad && source && gst_pad_link(source.get(), muxPad.get()) == GST_PAD_LINK_OK;
 }
 
-void postError(Graph *graph, const QString &text)
-{
-    GError *error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED, text.toUtf8().constData());
-    gst_element_post_message(graph->pipeline, gst_message_new_error(GST_OBJECT(graph->pipeline), error, nullptr));
-    g_error_free(error);
-}
-
-// A recording may begin with frames that refer to a picture it does not hold;
-// decoded, they are grey smears. Nothing before the first key frame goes on.
-GstPadProbeReturn onCompressedVideo(GstPad *, GstPadProbeInfo *info, Graph *graph)
-{
-    if (graph->hasKeyFrame) {
-        return GST_PAD_PROBE_REMOVE;
-    }
-    GstBuffer *buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-    if (GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DELTA_UNIT)) {
-        return GST_PAD_PROBE_DROP;
-    }
-    graph->hasKeyFrame = true;
-    return GST_PAD_PROBE_REMOVE;
-}
-
-bool isPastEnd(const Graph *graph, GstClockTime time)
-{
-    return GST_CLOCK_TIME_IS_VALID(graph->end) && GST_CLOCK_TIME_IS_VALID(time) && time >= graph->end;
-}
-
-// A demuxed stream ends where the export ends: its segment says so, for the
-// frame-rate step not to fill up to the old length, and its buffers from there
-// on are dropped.
-GstPadProbeReturn onDemuxedToEnd(GstPad *, GstPadProbeInfo *info, Graph *graph)
-{
-    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
-        GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
-        if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
-            GstSegment segment;
-            gst_event_copy_segment(event, &segment);
-            if (segment.format == GST_FORMAT_TIME
-                && (!GST_CLOCK_TIME_IS_VALID(segment.stop) || segment.stop > graph->end)) {
-                segment.stop = graph->end;
-                GstEvent *ended = gst_event_new_segment(&segment);
-                gst_event_set_seqnum(ended, gst_event_get_seqnum(event));
-                gst_event_unref(event);
-                GST_PAD_PROBE_INFO_DATA(info) = ended;
-            }
-        }
-        return GST_PAD_PROBE_OK;
-    }
-    return isPastEnd(graph, GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info))) ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
-}
-
-// Copied video is cut in decoding order at the key frame, so every picture
-// kept still has the pictures it is built on.
-GstPadProbeReturn onCopiedToEnd(GstPad *, GstPadProbeInfo *info, Graph *graph)
-{
-    const GstClockTime decoded = GST_BUFFER_DTS_OR_PTS(GST_PAD_PROBE_INFO_BUFFER(info));
-    return GST_CLOCK_TIME_IS_VALID(decoded) && decoded >= graph->copyEnd ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
-}
-
-void endAt(Graph *graph, GstPad *pad, bool isCopiedVideo = false)
-{
-    if (!GST_CLOCK_TIME_IS_VALID(graph->end)) {
-        return;
-    }
-    if (isCopiedVideo) {
-        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, GstPadProbeCallback(onCopiedToEnd), graph, nullptr);
-        return;
-    }
-    gst_pad_add_probe(pad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
-        GstPadProbeCallback(onDemuxedToEnd), graph, nullptr);
-}
-
-// Copied pictures count as progress for the stall check.
-GstPadProbeReturn onCopiedVideo(GstPad *, GstPadProbeInfo *, Graph *graph)
-{
-    graph->lastProgressMs = graph->clock.elapsed();
-    return GST_PAD_PROBE_OK;
-}
-
-// Pictures the decoder could not rebuild are left out; the frame-rate step
-// repeats the last good one in their place.
-GstPadProbeReturn onDecodedVideo(GstPad *, GstPadProbeInfo *info, Graph *graph)
-{
-    GstBuffer *buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-    const bool isBroken = GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_CORRUPTED)
-        || (GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_GAP) && gst_buffer_get_size(buffer) == 0);
-    // A decoder that does not clip to the segment still stops at the end.
-    return isBroken || isPastEnd(graph, GST_BUFFER_PTS(buffer)) ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
-}
-
-void onVideoDecoded(GstElement *, GstPad *pad, Graph *graph)
+void onVideoDecoded(GstElement *, GstPad *pad, ExportGraph *graph)
 {
     if (capsName(pad).startsWith(QLatin1String("video/x-raw"))) {
         linkPads(pad, graph->videoEntry);
@@ -222,20 +118,20 @@ void onAudioDecoded(GstElement *, GstPad *pad, GstElement *convert)
     }
 }
 
-void linkCopiedVideo(Graph *graph, GstPad *pad)
+void linkCopiedVideo(ExportGraph *graph, GstPad *pad)
 {
     GstElement *queue = makeQueue(videoQueueBuffers);
     GstElement *parser = GstChain::make("h264parse");
     if (!addRunningChain(graph, {queue, parser}) || !linkPads(pad, queue) || !linkToMux(graph, parser, "video_%u")) {
-        postError(graph, QStringLiteral("cannot copy the video track"));
+        graph->postError(QStringLiteral("cannot copy the video track"));
         return;
     }
-    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, GstPadProbeCallback(onCopiedVideo), graph, nullptr);
-    endAt(graph, pad, true);
+    graph->countProgressAt(pad);
+    graph->endAt(pad, true);
     graph->hasVideo = true;
 }
 
-void linkVideo(Graph *graph, GstPad *pad)
+void linkVideo(ExportGraph *graph, GstPad *pad)
 {
     if (graph->copiesVideo) {
         linkCopiedVideo(graph, pad);
@@ -244,11 +140,11 @@ void linkVideo(Graph *graph, GstPad *pad)
     GstElement *queue = makeQueue(videoQueueBuffers);
     GstElement *decoder = GstChain::make("decodebin");
     if (!addRunningChain(graph, {queue, decoder}) || !linkPads(pad, queue)) {
-        postError(graph, QStringLiteral("cannot decode the video track"));
+        graph->postError(QStringLiteral("cannot decode the video track"));
         return;
     }
-    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, GstPadProbeCallback(onCompressedVideo), graph, nullptr);
-    endAt(graph, pad);
+    graph->dropBeforeFirstKeyFrame(pad);
+    graph->endAt(pad);
     g_signal_connect(decoder, "pad-added", G_CALLBACK(onVideoDecoded), graph);
     graph->hasVideo = true;
 }
@@ -265,9 +161,9 @@ GstElement *makeAacEncoder()
     return GstChain::make(aacEncoders.front());
 }
 
-void linkAudio(Graph *graph, GstPad *pad)
+void linkAudio(ExportGraph *graph, GstPad *pad)
 {
-    endAt(graph, pad);
+    graph->endAt(pad);
     // AAC, which every recording has, is copied as it is: no decoder or
     // encoder is needed for it.
     GstElement *queue = makeQueue(0);
@@ -277,7 +173,7 @@ void linkAudio(Graph *graph, GstPad *pad)
             graph->hasAudio = true;
             return;
         }
-        postError(graph, parser ? QStringLiteral("cannot copy the sound track") : missingText("aacparse"));
+        graph->postError(parser ? QStringLiteral("cannot copy the sound track") : missingText("aacparse"));
         return;
     }
     GstElement *decoder = GstChain::make("decodebin");
@@ -288,18 +184,18 @@ void linkAudio(Graph *graph, GstPad *pad)
     const bool hasEncoder = addRunningChain(graph, {convert, resample, encoder});
     if (!encoder) {
         // The recording keeps its sound: a crop without it would lose it.
-        postError(graph, missingText(aacEncoders.front()) + QStringLiteral(" (or another AAC encoder)"));
+        graph->postError(missingText(aacEncoders.front()) + QStringLiteral(" (or another AAC encoder)"));
         return;
     }
     if (!hasInput || !hasEncoder || !linkPads(pad, queue) || !linkToMux(graph, encoder, "audio_%u")) {
-        postError(graph, QStringLiteral("cannot encode the sound track"));
+        graph->postError(QStringLiteral("cannot encode the sound track"));
         return;
     }
     g_signal_connect(decoder, "pad-added", G_CALLBACK(onAudioDecoded), convert);
     graph->hasAudio = true;
 }
 
-void onDemuxedPad(GstElement *, GstPad *pad, Graph *graph)
+void onDemuxedPad(GstElement *, GstPad *pad, ExportGraph *graph)
 {
     const QString name = capsName(pad);
     if (name.startsWith(QLatin1String("video/")) && !graph->hasVideo) {
@@ -315,19 +211,19 @@ void onDemuxedPad(GstElement *, GstPad *pad, Graph *graph)
     }
 }
 
-void onNoMorePads(GstElement *, Graph *graph)
+void onNoMorePads(GstElement *, ExportGraph *graph)
 {
     if (!graph->hasVideo) {
-        postError(graph, QStringLiteral("the file has no video track"));
+        graph->postError(QStringLiteral("the file has no video track"));
     }
 }
 
 // Marks progress for the stall check and strips the orientation tag: the
 // picture is already upright, a player must not turn it again.
-GstPadProbeReturn onEncoderInput(GstPad *, GstPadProbeInfo *info, Graph *graph)
+GstPadProbeReturn onEncoderInput(GstPad *, GstPadProbeInfo *info, ExportGraph *graph)
 {
     if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) {
-        graph->lastProgressMs = graph->clock.elapsed();
+        graph->markProgress();
         return GST_PAD_PROBE_OK;
     }
     GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
@@ -362,7 +258,7 @@ ExportPipeline::Result ExportPipeline::run(
     const Settings &settings, const std::atomic<bool> &cancelRequested, int stallTimeoutMs)
 {
     const ScratchFile scratch{scratchPath(settings.outputPath)};
-    Graph graph;
+    ExportGraph graph;
     if (settings.endSeconds) {
         graph.end = GstClockTime(std::llround(std::max(0.0, *settings.endSeconds) * double(GST_SECOND)));
     }
@@ -429,8 +325,7 @@ ExportPipeline::Result ExportPipeline::run(
     g_object_set(sink, "location", settings.outputPath.toUtf8().constData(), nullptr);
 
     GstPtr<GstPad> decodedInput(gst_element_get_static_pad(convertIn, "sink"));
-    gst_pad_add_probe(
-        decodedInput.get(), GST_PAD_PROBE_TYPE_BUFFER, GstPadProbeCallback(onDecodedVideo), &graph, nullptr);
+    graph.dropBrokenPictures(decodedInput.get());
     GstPtr<GstPad> encoderInput(gst_element_get_static_pad(encoder, "sink"));
     gst_pad_add_probe(encoderInput.get(),
         GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
