@@ -3,6 +3,7 @@
 #include "capture/TakeJournal.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
+#include "platform/SteadyClock.h"
 #include "platform/desktop/AppPaths.h"
 #include "platform/media/CaptureDeviceInput.h"
 #include "platform/media/CaptureDeviceProvider.h"
@@ -11,26 +12,18 @@
 #include "platform/media/MovieFileOutput.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
-
-#include <chrono>
-
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSettings>
+#include <QThread>
 
 #include <chrono>
 
 namespace {
 const QString saveFolderKey = QStringLiteral("VeltroscopeSaveFolder");
-
-double steadySeconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 // A quit waits this long at most for the take's file to be complete.
 constexpr int quitWaitMs = 15000;
@@ -149,7 +142,7 @@ void CameraManager::startRecording()
             },
             [manager, take] {
                 // Stamped here, not when the main thread gets to it.
-                const double at = steadySeconds();
+                const double at = SteadyClock::now();
                 MainQueue::post(QCoreApplication::instance(), [manager, take, at] {
                     if (manager) {
                         manager->takeWroteFirstPicture(take, at);
@@ -248,7 +241,7 @@ void CameraManager::stopRecordingByVoice(std::optional<double> phraseStartTime)
         return;
     }
     if (VoiceCommandTrim::isEnabled()) {
-        const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        const double now = SteadyClock::now();
         m_voiceStop = VoiceCommandTrim::Stop{phraseStartTime, now};
     }
     stopRecording();

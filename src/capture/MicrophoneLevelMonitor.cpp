@@ -1,21 +1,17 @@
 #include "capture/MicrophoneLevelMonitor.h"
 
 #include "platform/MainQueue.h"
+#include "platform/SteadyClock.h"
 
 #include <QCoreApplication>
 #include <QPointer>
 
 #include <algorithm>
-#include <chrono>
 #include <mutex>
 
 namespace {
 constexpr int checkIntervalMs = 250;
 
-double steadySeconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 } // namespace
 
 // The newest reading waiting for the main thread; a reading that comes while
@@ -27,7 +23,7 @@ struct MicrophoneLevelMonitor::Mailbox {
 };
 
 MicrophoneLevelMonitor::MicrophoneLevelMonitor(QObject *parent)
-    : QObject(parent), m_clock(steadySeconds), m_mailbox(std::make_shared<Mailbox>())
+    : QObject(parent), m_clock(SteadyClock::now), m_mailbox(std::make_shared<Mailbox>())
 {
     m_lastReadingTime = m_lastSoundTime = m_clock();
     m_timer.setInterval(checkIntervalMs);
@@ -39,7 +35,7 @@ MicrophoneLevelMonitor::~MicrophoneLevelMonitor() = default;
 
 void MicrophoneLevelMonitor::setClock(Clock clock)
 {
-    m_clock = clock ? std::move(clock) : Clock(steadySeconds);
+    m_clock = clock ? std::move(clock) : Clock(SteadyClock::now);
     m_timer.stop();
     m_lastReadingTime = m_lastSoundTime = m_clock();
 }

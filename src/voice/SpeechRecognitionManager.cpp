@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
+#include "platform/SteadyClock.h"
 #include "platform/speech/AudioEngine.h"
 #include "platform/speech/SpeechAudioBufferRecognitionRequest.h"
 #include "platform/speech/SpeechRecognizer.h"
@@ -9,18 +10,12 @@
 #include <QCoreApplication>
 #include <QPointer>
 
-#include <chrono>
 #include <limits>
 
 namespace {
 const QStringList stopKeywords = {QStringLiteral("停止录制"), QStringLiteral("结束录制"), QStringLiteral("停止录像"),
     QStringLiteral("结束录像"), QStringLiteral("停止录"), QStringLiteral("结束录")};
 const QStringList startKeywords = {QStringLiteral("开始录制"), QStringLiteral("开始录像"), QStringLiteral("开始录")};
-
-double steadySeconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 QString firstContained(const QString &text, const QStringList &keywords)
 {
@@ -35,14 +30,14 @@ QString firstContained(const QString &text, const QStringList &keywords)
 
 SpeechRecognitionManager::SpeechRecognitionManager(QObject *parent)
     : SpeechRecognitionManager(
-        SpeechRecognizer::create(QStringLiteral("zh-CN")), std::make_unique<AudioEngine>(), steadySeconds, parent)
+        SpeechRecognizer::create(QStringLiteral("zh-CN")), std::make_unique<AudioEngine>(), SteadyClock::now, parent)
 {
 }
 
 SpeechRecognitionManager::SpeechRecognitionManager(std::shared_ptr<SpeechRecognizer> recognizer,
     std::unique_ptr<AudioEngine> audioEngine, Clock clock, QObject *parent)
     : QObject(parent), m_recognizer(std::move(recognizer)), m_audioEngine(std::move(audioEngine)),
-      m_clock(clock ? std::move(clock) : Clock(steadySeconds)),
+      m_clock(clock ? std::move(clock) : Clock(SteadyClock::now)),
       m_lastTriggerTime(-std::numeric_limits<double>::infinity())
 {
 }

@@ -4,6 +4,7 @@
 // phrase and ends before the phrase's sound, still on the tone.
 #include "capture/CameraManager.h"
 #include "capture/VoiceCommandTrim.h"
+#include "platform/SteadyClock.h"
 #include "platform/media/CaptureSession.h"
 #include "platform/media/FixedCapturePermissions.h"
 #include "platform/media/MediaAsset.h"
@@ -27,7 +28,6 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 
 namespace {
@@ -38,11 +38,6 @@ constexpr int rate = 16000;
 bool insideVirtualDevices()
 {
     return qEnvironmentVariableIsSet("PIPEWIRE_RUNTIME_DIR") && qEnvironmentVariableIsSet("PULSE_SERVER");
-}
-
-double steadyNow()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 // Where the voice begins in a clip: its first sample above -40 dBFS.
@@ -76,8 +71,8 @@ QStringList heardStopClips(const QString &folder, QStringList *tried)
     if (!recognizer || !recognizer->isAvailable()) {
         return clips;
     }
-    for (const SpokenCommands::Rendering &rendering : SpokenCommands::heardRenderings(
-             recognizer, SpokenCommands::Command::stop, folder, 4, tried, 2, toneThen)) {
+    for (const SpokenCommands::Rendering &rendering :
+        SpokenCommands::heardRenderings(recognizer, SpokenCommands::Command::stop, folder, 4, tried, 2, toneThen)) {
         clips << rendering.path;
     }
     return clips;
@@ -188,7 +183,7 @@ TEST(VoiceStopTrim, TakeStoppedBySpeakingEndsBeforeThePhrase)
     // The stop that ended the take; a later hearing of the same phrase does nothing.
     listener.setOnStopCommand([&, stop = wiring.stopCommandAction()] {
         if (manager.isRecording()) {
-            stoppedAt = steadyNow();
+            stoppedAt = SteadyClock::now();
         }
         stop();
     });

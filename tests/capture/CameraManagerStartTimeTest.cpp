@@ -1,20 +1,12 @@
 #include "CameraManagerTestSupport.h"
+#include "platform/SteadyClock.h"
 
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include <chrono>
-
 using namespace CameraManagerTest;
-
-namespace {
-double steadyNow()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-} // namespace
 
 TEST(CameraManagerStartTime, EachTakePublishesWhenItsFirstPictureWasWrittenAndClearsItAtTheStop)
 {
@@ -31,7 +23,7 @@ TEST(CameraManagerStartTime, EachTakePublishesWhenItsFirstPictureWasWrittenAndCl
     for (int take = 1; take <= 2; ++take) {
         SCOPED_TRACE(take);
         EXPECT_FALSE(manager.recordingStartedAt().has_value());
-        const double asked = steadyNow();
+        const double asked = SteadyClock::now();
         manager.configureResolution(VideoResolution::p720, VideoAspectRatio::ratio16x9);
         manager.startRecording();
         ASSERT_TRUE(waitForRecording(manager));
@@ -39,12 +31,12 @@ TEST(CameraManagerStartTime, EachTakePublishesWhenItsFirstPictureWasWrittenAndCl
         const double startedAt = *manager.recordingStartedAt();
         EXPECT_GE(startedAt, asked) << "not a stale time of an earlier take";
         EXPECT_GT(startedAt, previousStop);
-        EXPECT_LE(startedAt, steadyNow()) << "on the steady clock";
+        EXPECT_LE(startedAt, SteadyClock::now()) << "on the steady clock";
         MainLoop::spin(300);
         EXPECT_EQ(manager.recordingStartedAt(), startedAt) << "once per take, not per picture";
 
         manager.stopRecording();
-        previousStop = steadyNow();
+        previousStop = SteadyClock::now();
         EXPECT_FALSE(manager.recordingStartedAt().has_value()) << "cleared at the stop";
         ASSERT_TRUE(waitForRecording(manager, false));
         ASSERT_TRUE(waitForFinishedFile(manager, take));

@@ -1,5 +1,6 @@
 // The listener hands the stop action the time its phrase began, on the clock
 // the audio engine stamps the microphone's buffers with; a start has none.
+#include "platform/SteadyClock.h"
 #include "platform/speech/AudioEngine.h"
 #include "platform/speech/SpeechRecognizer.h"
 #include "platform/speech/WavFileInput.h"
@@ -9,15 +10,6 @@
 #include "voice/VoiceClips.h"
 
 #include <gtest/gtest.h>
-
-#include <chrono>
-
-namespace {
-double steadyNow()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-} // namespace
 
 TEST(CommandPhraseTime, StopCarriesWhenItsPhraseBeganAndStartCarriesNone)
 {
@@ -30,10 +22,10 @@ TEST(CommandPhraseTime, StopCarriesWhenItsPhraseBeganAndStartCarriesNone)
     std::optional<std::optional<double>> atStart;
     listener.setOnStopCommand([&] {
         atStop = listener.lastCommandPhraseStart();
-        stopActionTime = steadyNow();
+        stopActionTime = SteadyClock::now();
     });
     listener.setOnStartCommand([&] { atStart = listener.lastCommandPhraseStart(); });
-    const double listening = steadyNow();
+    const double listening = SteadyClock::now();
     listener.startListening();
     ASSERT_TRUE(MainLoop::waitUntil([&] { return atStart.has_value(); }, 20000));
     // The phrase is the clip's first words: said after the listening began

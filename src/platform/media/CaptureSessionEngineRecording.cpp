@@ -1,13 +1,12 @@
 #include "platform/media/CaptureSessionEngine.h"
 #include "platform/media/CaptureTimeline.h"
 #include "platform/media/GstChain.h"
+#include "platform/media/PipelineTime.h"
 
 #include "platform/Log.h"
 
 #include <QFile>
 #include <QFileInfo>
-
-#include <chrono>
 
 namespace {
 
@@ -238,11 +237,7 @@ std::optional<double> CaptureSessionEngine::firstPictureTime(const MovieFileOutp
     if (!GST_CLOCK_TIME_IS_VALID(start) || !clock) {
         return std::nullopt;
     }
-    // How long ago the picture was taken, by the pipeline's clock, set back
-    // from now on the steady clock: right whatever clock the pipeline runs on.
-    const GstClockTime taken = gst_element_get_base_time(m_pipeline.get()) + start;
-    const double age = (double(gst_clock_get_time(clock.get())) - double(taken)) / double(GST_SECOND);
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count() - age;
+    return PipelineTime::toSteadySeconds(m_pipeline.get(), clock.get(), start);
 }
 
 bool CaptureSessionEngine::hasAudioConnection(const MovieFileOutput *output) const

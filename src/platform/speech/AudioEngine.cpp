@@ -1,8 +1,8 @@
 #include "platform/speech/AudioEngine.h"
 
+#include "platform/SteadyClock.h"
 #include "platform/speech/MicrophoneInput.h"
 
-#include <chrono>
 #include <cmath>
 
 AudioEngine::AudioEngine() : AudioEngine(std::make_unique<MicrophoneInput>())
@@ -59,7 +59,7 @@ void AudioEngine::captured(const float *samples, size_t count)
     // earlier still by the sound server's delay, so late, never early.
     double captured = m_input->deliveringCaptureTime();
     if (!std::isfinite(captured)) {
-        const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        const double now = SteadyClock::now();
         captured = now - double(count) / AudioFormat{}.sampleRate;
     }
     m_inputNode.deliver(m_levelled.data(), count, captured);

@@ -4,12 +4,12 @@
 #include "platform/media/GstChain.h"
 #include "platform/media/GstErrorText.h"
 #include "platform/media/GstPtr.h"
+#include "platform/media/PipelineTime.h"
 #include "platform/media/SystemDeviceProvider.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
-#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
@@ -130,9 +130,7 @@ double captureTimeOf(GstAppSink *appsink, GstSample *sample)
     if (!clock || !GST_CLOCK_TIME_IS_VALID(running)) {
         return NAN;
     }
-    const GstClockTime taken = gst_element_get_base_time(GST_ELEMENT(appsink)) + running;
-    const double age = (double(gst_clock_get_time(clock.get())) - double(taken)) / double(GST_SECOND);
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count() - age;
+    return PipelineTime::toSteadySeconds(GST_ELEMENT(appsink), clock.get(), running);
 }
 } // namespace
 

@@ -1,20 +1,16 @@
 #include "ui/recording/RecordingTimer.h"
 
-#include <chrono>
+#include "platform/SteadyClock.h"
+
 #include <cmath>
 
 namespace {
-double steadySeconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
 // A little past the second, so the text never shows the one before.
 constexpr int wakeMarginMs = 5;
 } // namespace
 
 RecordingTimer::RecordingTimer(Clock clock, QObject *parent)
-    : QObject(parent), m_clock(clock ? std::move(clock) : Clock(steadySeconds)), m_text(format(0))
+    : QObject(parent), m_clock(clock ? std::move(clock) : Clock(SteadyClock::now)), m_text(format(0))
 {
     m_timer.setSingleShot(true);
     // A coarse timer may wake up to 5 % late: the second would show late.
@@ -24,7 +20,7 @@ RecordingTimer::RecordingTimer(Clock clock, QObject *parent)
 
 void RecordingTimer::setClock(Clock clock)
 {
-    m_clock = clock ? std::move(clock) : Clock(steadySeconds);
+    m_clock = clock ? std::move(clock) : Clock(SteadyClock::now);
     refresh();
 }
 

@@ -1,5 +1,6 @@
 #include "ui/recording/VoiceFollower.h"
 
+#include "platform/SteadyClock.h"
 #include "ui/recording/RecordingViewState.h"
 #include "ui/recording/TeleprompterLayout.h"
 #include "ui/recording/TeleprompterView.h"
@@ -8,14 +9,9 @@
 #include <QEvent>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 
 namespace {
-double steadySeconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 // Closer than this, the motion is there.
 constexpr double arrivedPoints = 0.5;
@@ -35,7 +31,7 @@ VoiceFollower *VoiceFollower::attach(
 }
 
 VoiceFollower::VoiceFollower(RecordingViewState *state, TeleprompterView *view, Clock clock, QObject *parent)
-    : QObject(parent), m_state(state), m_view(view), m_clock(clock ? std::move(clock) : Clock(steadySeconds))
+    : QObject(parent), m_state(state), m_view(view), m_clock(clock ? std::move(clock) : Clock(SteadyClock::now))
 {
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(tickIntervalMs);

@@ -1,4 +1,5 @@
 #include "ui/recording/RecordingTimer.h"
+#include "platform/SteadyClock.h"
 #include "ui/recording/RecordingIndicator.h"
 
 #include "support/MainLoop.h"
@@ -8,7 +9,6 @@
 #include <QLabel>
 #include <QSignalSpy>
 
-#include <chrono>
 #include <cmath>
 #include <limits>
 
@@ -63,7 +63,7 @@ TEST(RecordingTimer, WakesAtEachWholeSecondOfTheRealClock)
 {
     RecordingTimer timer;
     QSignalSpy changes(&timer, &RecordingTimer::elapsedTextChanged);
-    const double start = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    const double start = SteadyClock::now();
     timer.setStartedAt(start - 0.9);
     // Waits for the event itself, with room for a busy machine.
     ASSERT_TRUE(MainLoop::waitUntil([&] { return changes.count() >= 1; }, 5000));

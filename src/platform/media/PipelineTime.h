@@ -1,0 +1,11 @@
+#pragma once
+
+#include <gst/gst.h>
+
+// A pipeline's running time as a time on SteadyClock: how long ago it was by
+// the pipeline's own clock, set back from now. Right whatever clock the
+// pipeline runs on.
+class PipelineTime {
+public:
+    static double toSteadySeconds(GstElement *element, GstClock *clock, GstClockTime runningTime);
+};
