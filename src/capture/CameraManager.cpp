@@ -44,7 +44,11 @@ CameraManager::CameraManager(std::shared_ptr<CaptureDeviceProvider> deviceProvid
 CameraManager::~CameraManager()
 {
     finishForQuit();
-    *m_alive = false;
+    {
+        // Waits for a finished take being handed over on the capture thread.
+        std::lock_guard lock(m_alive->mutex);
+        m_alive->isAlive = false;
+    }
     // Joins the worker; what it has not started yet is dropped.
     m_sessionWorker.reset();
 }
@@ -96,11 +100,11 @@ void CameraManager::setupSession()
 {
     // The worker gets its own references: it must not reach into the manager,
     // which may be gone by the time it runs.
-    std::weak_ptr<std::atomic<bool>> alive = m_alive;
+    std::weak_ptr<Liveness> alive = m_alive;
     onSessionWorker([alive, session = m_captureSession, output = m_videoOutput, provider = m_deviceProvider,
                         selected = m_selectedDevice] {
         const auto token = alive.lock();
-        if (!token || !*token) {
+        if (!token || !token->isAlive) {
             return;
         }
         session->beginConfiguration();

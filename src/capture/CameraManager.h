@@ -15,6 +15,7 @@
 #include <QString>
 
 #include <atomic>
+#include <mutex>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -144,9 +145,14 @@ private:
 
     std::shared_ptr<CaptureDeviceProvider> m_deviceProvider;
     std::shared_ptr<CapturePermissions> m_permissions;
-    // Deferred work and the recording delegate hold this weakly; it goes false
-    // first thing in the destructor.
-    std::shared_ptr<std::atomic<bool>> m_alive = std::make_shared<std::atomic<bool>>(true);
+    // Deferred work and the recording delegate hold this weakly. The
+    // destructor clears it under its lock before any member goes, so a thread
+    // that holds the lock and finds it set may use the manager until it lets go.
+    struct Liveness {
+        std::mutex mutex;
+        std::atomic<bool> isAlive = true;
+    };
+    std::shared_ptr<Liveness> m_alive = std::make_shared<Liveness>();
     // Finished takes go to post-processing while true; false from the quit on.
     std::shared_ptr<std::atomic<bool>> m_processesTakes = std::make_shared<std::atomic<bool>>(true);
     std::unique_ptr<CaptureServiceThread> m_sessionWorker;

@@ -88,7 +88,7 @@ void CameraManager::startRecording()
     // The session work runs on the worker, after any camera change asked for
     // before (a new resolution), so the take records from the camera as set.
     const QPointer<CameraManager> manager(this);
-    std::weak_ptr<std::atomic<bool>> alive = m_alive;
+    std::weak_ptr<Liveness> alive = m_alive;
     onSessionWorker([session = m_captureSession, output = m_videoOutput, provider = m_deviceProvider, path, take,
                         progress, manager, alive, processes = m_processesTakes, self = this] {
         if (!session->isRunning()) {
@@ -135,9 +135,12 @@ void CameraManager::startRecording()
                         manager->takeFinished(take, error);
                     }
                 });
-                const auto token = alive.lock();
-                if (token && *token && *processes) {
-                    self->fileOutputDidFinishRecording(file, error);
+                // Held through the hand-over, so the manager cannot go meanwhile.
+                if (const auto token = alive.lock()) {
+                    std::lock_guard lock(token->mutex);
+                    if (token->isAlive && *processes) {
+                        self->fileOutputDidFinishRecording(file, error);
+                    }
                 }
             },
             [manager, take] {

@@ -194,7 +194,7 @@ TEST(VoiceStopTrim, TakeStoppedBySpeakingEndsBeforeThePhrase)
     ASSERT_TRUE(MainLoop::waitUntil([&] { return manager.isRecording(); }, 15000));
     MovieFileOutput *output = manager.captureSession()->outputs().value(0);
     ASSERT_NE(output, nullptr);
-    ASSERT_TRUE(MainLoop::waitUntil([&] { return output->firstPictureTime().has_value(); }, 5000));
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return output->firstPictureTime().has_value(); }, 30000));
     const double firstPicture = *output->firstPictureTime();
 
     // Said again, after the tone again, as a speaker would when not heard.

@@ -53,7 +53,7 @@ TEST(BeepPlayer, PlaysAShortSineOfTheAskedPitchEachTime)
         player.beep(frequency, 120);
         EXPECT_TRUE(player.isPlaying());
         // Closed again shortly after the tone: the output is free between beeps.
-        ASSERT_TRUE(MainLoop::waitUntil([&] { return !player.isPlaying(); }, 5000));
+        ASSERT_TRUE(MainLoop::waitUntil([&] { return !player.isPlaying(); }, 30000));
         std::vector<float> samples;
         QString error;
         ASSERT_TRUE(WavFile::read(path, &samples, &error)) << error.toStdString();

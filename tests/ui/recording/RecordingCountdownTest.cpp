@@ -81,7 +81,7 @@ TEST(RecordingCountdown, CountsThreeTwoOneWithABeepEachSecondThenStartsWithTheCh
     screen.button()->click();
     MainLoop::drain();
     EXPECT_FALSE(screen.view->countdown()->isCounting());
-    EXPECT_TRUE(MainLoop::waitUntil([&] { return !screen.camera->isRecording(); }, 5000));
+    EXPECT_TRUE(MainLoop::waitUntil([&] { return !screen.camera->isRecording(); }, 30000));
     EXPECT_EQ(screen.beeps, 3);
     EXPECT_TRUE(screen.waitForLibraryRows(1));
     forgetStoredOptions();
@@ -142,7 +142,7 @@ TEST(RecordingCountdown, AVoiceStartKeepsItsShortDelayAndEndsACountUnderWay)
     screen.delays.runNext(); // the listener resumes
     MainLoop::spin(300);
     screen.say(QStringLiteral("停止录制"));
-    EXPECT_TRUE(MainLoop::waitUntil([&] { return !screen.camera->isRecording(); }, 5000));
+    EXPECT_TRUE(MainLoop::waitUntil([&] { return !screen.camera->isRecording(); }, 30000));
     EXPECT_TRUE(screen.waitForLibraryRows(1));
     forgetStoredOptions();
 }
@@ -159,6 +159,6 @@ TEST(RecordingCountdown, WithTheOptionOffTheButtonStartsAtOnceWithoutABeep)
     EXPECT_EQ(screen.beeps, 0);
     MainLoop::spin(300);
     screen.button()->click();
-    EXPECT_TRUE(MainLoop::waitUntil([&] { return !screen.camera->isRecording(); }, 5000));
+    EXPECT_TRUE(MainLoop::waitUntil([&] { return !screen.camera->isRecording(); }, 30000));
     EXPECT_TRUE(screen.waitForLibraryRows(1));
 }
