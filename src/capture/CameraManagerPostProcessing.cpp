@@ -136,6 +136,10 @@ std::shared_ptr<ExportSession> CameraManager::cropVideoToAspect(
     // A take that ended early by itself may stop before the cut: nothing to cut then.
     const std::optional<double> trim
         = keptDuration && *keptDuration < asset.durationSeconds() - trimToleranceSeconds ? keptDuration : std::nullopt;
+    if (keptDuration && !trim) {
+        Log::line(QStringLiteral("⚠️ 未裁掉结尾的语音指令: 录制在 %1 秒处已结束")
+                      .arg(asset.durationSeconds(), 0, 'f', 2));
+    }
     if (!cropRect && !trim) {
         completion(inputPath);
         return nullptr;

@@ -63,6 +63,7 @@ void TakeJournal::noteKeptDuration(const QString &path, double seconds)
             return;
         }
     }
+    Log::line(QStringLiteral("⚠️ 未裁掉结尾的语音指令: 录制不在处理记录中: ") + path);
 }
 
 std::optional<double> TakeJournal::keptDuration(const QString &path) const

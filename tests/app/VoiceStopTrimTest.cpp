@@ -4,6 +4,7 @@
 // phrase and ends before the phrase's sound, still on the tone.
 #include "capture/CameraManager.h"
 #include "capture/VoiceCommandTrim.h"
+#include "library/DatabaseManager.h"
 #include "platform/SteadyClock.h"
 #include "platform/media/CaptureSession.h"
 #include "platform/media/FixedCapturePermissions.h"
@@ -208,10 +209,13 @@ TEST(VoiceStopTrim, TakeStoppedBySpeakingEndsBeforeThePhrase)
         player.waitForFinished(10000);
     }
     ASSERT_FALSE(manager.isRecording()) << "the stop phrase was not acted on";
+    // The file is finished, and only then processed, some time after the stop.
+    const QString path = manager.currentRecordingURL().value_or(QString());
+    ASSERT_TRUE(MainLoop::waitUntil([] { return !DatabaseManager::shared().videos().isEmpty(); }, 120000))
+        << "the take was not finished and added to the library";
     ASSERT_TRUE(manager.waitForPostProcessing(120000));
     MainLoop::drain();
 
-    const QString path = manager.currentRecordingURL().value_or(QString());
     const double written = stoppedAt - firstPicture;
     const double kept = MediaAsset(path).durationSeconds();
     EXPECT_EQ(log.linesStartingWith(QStringLiteral("✂️ 已裁掉结尾的语音指令: ")).size(), 1)
