@@ -1,8 +1,12 @@
-// What the microphone meter costs: a live 48 kHz stereo sound branch as the
-// capture pipeline builds it, without and with the level element, its bus
-// readings handed to the main thread and the meter widget redrawn. CPU
-// seconds per wall second of the whole process, each phase alone; the
-// difference is the meter's share of one core.
+// What the microphone meter costs, in CPU seconds per second of sound, so the
+// figure does not depend on what else the machine runs:
+// - the level element: a minute of 48 kHz stereo sound pushed through the
+//   sound branch as fast as it goes, without and with the element, its bus
+//   readings parsed as the capture session does; the difference in process
+//   CPU time is the element's;
+// - the meter: a minute's worth of readings (one each 40 ms) handed to the
+//   monitor and drawn by the widget, as the main thread does while recording.
+// The sum is the meter's share of one core.
 #include "capture/MicrophoneLevelMonitor.h"
 #include "platform/media/GstPtr.h"
 #include "platform/media/MediaRuntime.h"
@@ -10,70 +14,68 @@
 #include "ui/recording/MicrophoneLevelMeter.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 
 #include "ProcessCpu.h"
 
 #include <cstdio>
-#include <functional>
 
 namespace {
-constexpr int phaseMs = 10000;
+constexpr int soundSeconds = 60;
+constexpr int samplesPerBuffer = 480; // 10 ms, as the microphone delivers
+constexpr int readingsPerSecond = 25; // the level element's 40 ms interval
 
-struct Run {
-    double cpuPerWall = 0;
-    int readings = 0;
-    int updates = 0;
-};
-
-using Reporter = std::function<void(const MicrophoneLevel &)>;
-
-Run measure(bool withLevel, const Reporter &report, const int *updates)
+// CPU seconds to push `soundSeconds` of sound through the branch.
+double branchCpu(bool withLevel, int *readings)
 {
-    const char *description = withLevel
-        ? "audiotestsrc is-live=true wave=pink-noise ! audioconvert ! audioresample ! "
-          "audio/x-raw,rate=48000,channels=2 ! level interval=40000000 ! fakesink sync=false"
-        : "audiotestsrc is-live=true wave=pink-noise ! audioconvert ! audioresample ! "
-          "audio/x-raw,rate=48000,channels=2 ! fakesink sync=false";
+    const QByteArray description = QByteArray("audiotestsrc wave=sine num-buffers=")
+        + QByteArray::number(soundSeconds * 48000 / samplesPerBuffer)
+        + " samplesperbuffer=" + QByteArray::number(samplesPerBuffer)
+        + " ! audio/x-raw,format=S16LE,rate=48000,channels=2 ! audioconvert ! "
+        + (withLevel ? "level interval=40000000 post-messages=true ! " : "") + "fakesink sync=false";
     GError *error = nullptr;
-    GstPtr<GstElement> pipeline(gst_parse_launch(description, &error));
+    GstPtr<GstElement> pipeline(gst_parse_launch(description.constData(), &error));
     g_clear_error(&error);
-    Run run;
     if (!pipeline) {
-        return run;
+        return 0;
     }
-    struct Context {
-        const Reporter *report;
-        int readings = 0;
-    } context{&report};
     GstPtr<GstBus> bus(gst_element_get_bus(pipeline.get()));
-    // As the capture session does: read on the posting thread, handed on.
-    gst_bus_set_sync_handler(
-        bus.get(),
-        [](GstBus *, GstMessage *message, gpointer data) {
-            auto *context = static_cast<Context *>(data);
-            if (const auto level = MicrophoneLevel::fromMessage(message)) {
-                ++context->readings;
-                (*context->report)(*level);
-            }
-            gst_message_unref(message);
-            return GST_BUS_DROP;
-        },
-        &context, nullptr);
+    const double start = processCpuSeconds();
     gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
-    const int updatesBefore = *updates;
-    const double cpuStart = processCpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    while (wall.elapsed() < phaseMs) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    for (;;) {
+        GstMessage *message = gst_bus_timed_pop(bus.get(), 10 * GST_SECOND);
+        if (!message) {
+            break;
+        }
+        const GstMessageType type = GST_MESSAGE_TYPE(message);
+        if (MicrophoneLevel::fromMessage(message)) {
+            ++*readings;
+        }
+        gst_message_unref(message);
+        if (type == GST_MESSAGE_EOS || type == GST_MESSAGE_ERROR) {
+            break;
+        }
     }
-    run.cpuPerWall = (processCpuSeconds() - cpuStart) / (double(wall.nsecsElapsed()) / 1e9);
+    const double used = processCpuSeconds() - start;
     gst_element_set_state(pipeline.get(), GST_STATE_NULL);
-    gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
-    run.readings = context.readings;
-    run.updates = *updates - updatesBefore;
-    return run;
+    return used;
+}
+
+// CPU seconds for the monitor and the meter to take and draw a minute of readings.
+double meterCpu(MicrophoneLevelMonitor &monitor, MicrophoneLevelMeter &meter, int *updates)
+{
+    const auto report = monitor.reporter();
+    const double start = processCpuSeconds();
+    for (int i = 0; i < soundSeconds * readingsPerSecond; ++i) {
+        // A voice: loudness moving between readings, now and then near full scale.
+        MicrophoneLevel level;
+        level.rmsDb = -30.0 + 20.0 * double(i % 17) / 17.0;
+        level.peakDb = level.rmsDb + 6.0;
+        report(level);
+        QCoreApplication::processEvents();
+        meter.repaint();
+        ++*updates;
+    }
+    return processCpuSeconds() - start;
 }
 } // namespace
 
@@ -84,17 +86,24 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     MicrophoneLevelMonitor monitor;
     MicrophoneLevelMeter meter(&monitor);
+    meter.resize(80, 12);
     meter.show();
-    int updates = 0;
-    QObject::connect(&monitor, &MicrophoneLevelMonitor::levelChanged, [&] { ++updates; });
-    const Reporter report = monitor.reporter();
 
-    const Run baseline = measure(false, report, &updates);
-    const Run metered = measure(true, report, &updates);
-    std::printf("sound branch alone:          %.4f CPU s per wall s\n", baseline.cpuPerWall);
-    std::printf("with level, bus and meter:   %.4f CPU s per wall s (%d readings, %d meter updates in %.0f s)\n",
-        metered.cpuPerWall, metered.readings, metered.updates, phaseMs / 1000.0);
-    std::printf("meter's cost: %.2f %% of one core (ratio to the branch alone x%.2f)\n",
-        100.0 * (metered.cpuPerWall - baseline.cpuPerWall), metered.cpuPerWall / baseline.cpuPerWall);
+    int readingsWithout = 0;
+    int readings = 0;
+    branchCpu(true, &readings); // warms the plugins up
+    readings = 0;
+    const double without = branchCpu(false, &readingsWithout);
+    const double with = branchCpu(true, &readings);
+    int updates = 0;
+    const double drawing = meterCpu(monitor, meter, &updates);
+
+    const double element = (with - without) / soundSeconds;
+    const double widget = drawing / soundSeconds;
+    std::printf("sound branch, %d s of sound: %.3f CPU s without the level element, %.3f s with it (%d readings)\n",
+        soundSeconds, without, with, readings);
+    std::printf("monitor and meter, %d readings drawn: %.3f CPU s\n", updates, drawing);
+    std::printf("meter's cost: %.2f %% of one core (element %.2f %%, drawing %.2f %%)\n",
+        100.0 * (element + widget), 100.0 * element, 100.0 * widget);
     return 0;
 }
