@@ -22,6 +22,7 @@
 #include "platform/speech/SpeechRecognizer.h"
 #include "platform/speech/WavFile.h"
 #include "platform/speech/WavFileInput.h"
+#include "support/TestPaths.h"
 #include "voice/SpeechRecognitionManager.h"
 
 #include <QCoreApplication>
@@ -57,7 +58,7 @@ double cpuSeconds(clockid_t clock = CLOCK_PROCESS_CPUTIME_ID)
 
 QList<Clip> loadClips(const QString &set)
 {
-    const QString script = QStringLiteral(VELTROSCOPE_SOURCE_DIR "/tests/generate-voice-clips.sh");
+    const QString script = TestPaths::sourceDir() + QStringLiteral("/tests/generate-voice-clips.sh");
     const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/voice-clips-") + set;
     if (QProcess::execute(QStringLiteral("bash"), {script, dir, set}) != 0) {
         std::fprintf(stderr, "clip generation failed\n");
@@ -80,7 +81,7 @@ QList<Clip> loadClips(const QString &set)
         }
     }
     // The model's real speech holds none of the command phrases.
-    const QString realSpeech = QStringLiteral(VELTROSCOPE_DEPS_DIR "/models/kws-zh-wenetspeech-3.3M/test_wavs");
+    const QString realSpeech = TestPaths::depsDir() + QStringLiteral("/models/kws-zh-wenetspeech-3.3M/test_wavs");
     for (const QString &name : QDir(realSpeech).entryList({QStringLiteral("*.wav")})) {
         Clip clip{realSpeech + QLatin1Char('/') + name, QString(), QStringLiteral("real"), QStringLiteral("clean"),
             QStringLiteral("negative"), name, {}};

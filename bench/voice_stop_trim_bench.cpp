@@ -10,6 +10,7 @@
 #include "platform/speech/SpeechEngine.h"
 #include "platform/speech/SpeechKeywords.h"
 #include "platform/speech/WavFile.h"
+#include "support/TestPaths.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -52,7 +53,7 @@ int main(int argc, char **argv)
     const QString set = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("tests");
     const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/voice-clips-") + set;
     if (QProcess::execute(
-            QStringLiteral("bash"), {QStringLiteral(VELTROSCOPE_SOURCE_DIR "/tests/generate-voice-clips.sh"), dir, set})
+            QStringLiteral("bash"), {TestPaths::sourceDir() + QStringLiteral("/tests/generate-voice-clips.sh"), dir, set})
         != 0) {
         std::fprintf(stderr, "clip generation failed\n");
         return 1;

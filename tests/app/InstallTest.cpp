@@ -1,4 +1,5 @@
 #include "platform/speech/SpeechEngine.h"
+#include "support/TestPaths.h"
 
 #include "support/MainLoop.h"
 
@@ -96,7 +97,7 @@ protected:
     {
         ASSERT_TRUE(prefix.isValid());
         const ToolRun install = run(QStringLiteral(VELTROSCOPE_CMAKE_COMMAND),
-            {QStringLiteral("--install"), QStringLiteral(VELTROSCOPE_BUILD_DIR), QStringLiteral("--prefix"),
+            {QStringLiteral("--install"), TestPaths::buildDir(), QStringLiteral("--prefix"),
                 prefix.path()});
         ASSERT_EQ(install.exitCode, 0) << install.output.toStdString();
     }

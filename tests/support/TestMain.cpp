@@ -1,5 +1,6 @@
 // Shared main for every test binary: a private home and data folder per
 // process, Qt on the offscreen platform, GStreamer initialised.
+#include "support/TestPaths.h"
 #include "platform/media/MediaRuntime.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,11 @@ int main(int argc, char **argv)
         QDir().mkpath(QString::fromUtf8(runtime));
         QFile::setPermissions(QString::fromUtf8(runtime), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         setenv("XDG_RUNTIME_DIR", runtime.constData(), 1);
+    }
+    // One plugin registry per build: a fresh one in the private cache folder
+    // would make every test process scan every GStreamer plugin again.
+    if (!getenv("GST_REGISTRY")) {
+        setenv("GST_REGISTRY", TestPaths::gstRegistry().toLocal8Bit().constData(), 1);
     }
     if (!getenv("QT_QPA_PLATFORM")) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);

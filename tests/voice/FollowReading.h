@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/speech/SpeechEngine.h"
+#include "support/TestPaths.h"
 #include "platform/speech/WavFile.h"
 
 #include <QCoreApplication>
@@ -28,7 +29,7 @@ struct ScriptLine {
 inline QList<ScriptLine> chineseScript()
 {
     QList<ScriptLine> lines;
-    QFile file(QStringLiteral(VELTROSCOPE_SOURCE_DIR "/tests/voice/follow-script.tsv"));
+    QFile file(TestPaths::sourceDir() + QStringLiteral("/tests/voice/follow-script.tsv"));
     if (file.open(QIODevice::ReadOnly)) {
         for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
             const QStringList fields = line.split(QLatin1Char('\t'));
@@ -42,7 +43,7 @@ inline QList<ScriptLine> chineseScript()
 
 inline QStringList latinScript()
 {
-    QFile file(QStringLiteral(VELTROSCOPE_SOURCE_DIR "/tests/voice/follow-script-latin.txt"));
+    QFile file(TestPaths::sourceDir() + QStringLiteral("/tests/voice/follow-script-latin.txt"));
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
@@ -67,7 +68,7 @@ inline QString chineseParagraph()
 inline QString directory()
 {
     static const QString dir = [] {
-        const QString script = QStringLiteral(VELTROSCOPE_SOURCE_DIR "/tests/generate-follow-reading.sh");
+        const QString script = TestPaths::sourceDir() + QStringLiteral("/tests/generate-follow-reading.sh");
         const QString out = QCoreApplication::applicationDirPath() + QStringLiteral("/follow-reading");
         QProcess::execute(QStringLiteral("bash"), {script, out});
         return out;

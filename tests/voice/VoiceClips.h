@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TestPaths.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QList>
@@ -24,7 +26,7 @@ struct Clip {
 inline QString directory()
 {
     static const QString dir = [] {
-        const QString script = QStringLiteral(VELTROSCOPE_SOURCE_DIR "/tests/generate-voice-clips.sh");
+        const QString script = TestPaths::sourceDir() + QStringLiteral("/tests/generate-voice-clips.sh");
         const QString out = QCoreApplication::applicationDirPath() + QStringLiteral("/voice-clips");
         QProcess::execute(QStringLiteral("bash"), {script, out, QStringLiteral("tests")});
         return out;
@@ -56,12 +58,12 @@ inline QList<Clip> manifest()
 // The keyword model's own recordings of real speech.
 inline QString realSpeech(const QString &name)
 {
-    return QStringLiteral(VELTROSCOPE_DEPS_DIR "/models/kws-zh-wenetspeech-3.3M/test_wavs/") + name;
+    return TestPaths::depsDir() + QStringLiteral("/models/kws-zh-wenetspeech-3.3M/test_wavs/") + name;
 }
 
 inline QString modelFile(const QString &name)
 {
-    return QStringLiteral(VELTROSCOPE_DEPS_DIR "/models/kws-zh-wenetspeech-3.3M/") + name;
+    return TestPaths::depsDir() + QStringLiteral("/models/kws-zh-wenetspeech-3.3M/") + name;
 }
 
 } // namespace VoiceClips
