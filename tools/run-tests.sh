@@ -19,5 +19,6 @@ run_suite() {
 }
 
 run_suite "$repo/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+bash "$repo/tools/test-package.sh" "$repo/build"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite "$repo/build-asan" -DCMAKE_BUILD_TYPE=Debug -DVELTROSCOPE_SANITIZE=ON -DVELTROSCOPE_BENCH=OFF
