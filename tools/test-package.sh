@@ -2,8 +2,8 @@
 # Builds the Debian package from a release build and meets it as a user would:
 # its control data and file list, lintian, apt-get install, the installed
 # program on a virtual display until it has opened its library, apt-get purge.
-# Runs as root. The package is purged again however the test ends, so do not
-# run it where veltroscope is installed for real.
+# Installs as root (through sudo otherwise). The package is purged again however
+# the test ends, so do not run it where veltroscope is installed for real.
 #   bash tools/test-package.sh [build-dir]   (default: build/)
 set -euo pipefail
 
@@ -14,13 +14,15 @@ work="$(mktemp -d)"
 chmod 0755 "$work"
 app_pid=""
 display_pid=""
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 
 cleanup() {
   local status=$?
   if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; fi
   if [ -n "$display_pid" ]; then kill "$display_pid" 2>/dev/null || true; wait "$display_pid" 2>/dev/null || true; fi
   if dpkg-query -W veltroscope >/dev/null 2>&1; then
-    DEBIAN_FRONTEND=noninteractive apt-get purge -y -q veltroscope >/dev/null || status=1
+    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q veltroscope >/dev/null || status=1
   fi
   rm -rf "$work"
   exit "$status"
@@ -89,7 +91,7 @@ if grep -q 'debug_info' <<<"$(readelf -S -W "$program")"; then fail "程序未�
 
 lintian --fail-on error "$deb" || fail "lintian 报告了错误"
 
-(cd "$work" && DEBIAN_FRONTEND=noninteractive apt-get install -y -q "./$(basename "$deb")") \
+(cd "$work" && "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "./$(basename "$deb")") \
   || fail "apt-get install 失败"
 [ -x /usr/bin/veltroscope ] || fail "/usr/bin/veltroscope 不可执行"
 
@@ -125,7 +127,7 @@ if grep -q '语音识别引擎加载失败' "$work/app.log"; then fail "语音�
 kill "$app_pid"
 wait "$app_pid" 2>/dev/null || true
 app_pid=""
-DEBIAN_FRONTEND=noninteractive apt-get purge -y -q veltroscope || fail "apt-get purge 失败"
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q veltroscope || fail "apt-get purge 失败"
 if dpkg-query -W veltroscope >/dev/null 2>&1; then fail "清除后仍有 veltroscope 的记录"; fi
 [ ! -e /usr/bin/veltroscope ] && [ ! -e /usr/lib/veltroscope ] || fail "清除后仍有文件留下"
 echo "✅ 安装包测试通过: $(basename "$deb")"
