@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cstddef>
 #include <cstring>
 #include <dlfcn.h>
 #include <vector>

@@ -3,6 +3,7 @@
 #include "platform/speech/SherpaOnnxApi.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <mutex>
