@@ -38,6 +38,7 @@ cmake --build "$repo/build" -j "$jobs"
 nice -n 19 cmake --build "$repo/build-asan" -j "$jobs" >"$repo/build-asan/build.log" 2>&1 &
 background+=($!)
 run_suite "$repo/build"
+bash "$repo/tools/test-package.sh" "$repo/build"
 
 if ! wait "${background[0]}"; then
   tail -n 60 "$repo/build-asan/build.log"

@@ -26,6 +26,8 @@ packages=(
   pulseaudio-utils dbus
   # desktop integration: the install tests validate the menu entry and metainfo
   desktop-file-utils appstream
+  # the Debian package's checker
+  lintian
   # library
   libsqlite3-dev
   # speech engine delivery and test audio

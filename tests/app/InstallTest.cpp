@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
@@ -37,6 +38,35 @@ ToolRun run(const QString &program, const QStringList &arguments)
     result.output = QString::fromUtf8(process.readAll());
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return result;
+}
+
+// The RUNPATH folders of an ELF file, $ORIGIN resolved to the file's folder.
+QStringList runPath(const QString &file)
+{
+    const ToolRun dynamic = run(QStringLiteral("readelf"), {QStringLiteral("-d"), QStringLiteral("-W"), file});
+    const QRegularExpressionMatch entry
+        = QRegularExpression(QStringLiteral("\\(RUNPATH\\)\\s+Library runpath: \\[(.*)\\]")).match(dynamic.output);
+    QStringList folders;
+    for (QString folder : entry.captured(1).split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        folders.append(folder.replace(QStringLiteral("$ORIGIN"), QFileInfo(file).absolutePath()));
+    }
+    return folders;
+}
+
+// The files of the speech engine mapped into a running process.
+QStringList mappedEngine(qint64 pid)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    QStringList files;
+    if (maps.open(QIODevice::ReadOnly)) {
+        for (const QString &line : QString::fromUtf8(maps.readAll()).split(QLatin1Char('\n'))) {
+            const QString file = line.section(QLatin1Char(' '), -1);
+            if (file.endsWith(QStringLiteral("/libsherpa-onnx-c-api.so")) && !files.contains(file)) {
+                files.append(file);
+            }
+        }
+    }
+    return files;
 }
 
 // The keys of the [Desktop Entry] group, as written.
@@ -108,7 +138,7 @@ protected:
 };
 } // namespace
 
-TEST_F(Installed, EngineAndModelSitBesideTheProgramWhereItLooksAndLoad)
+TEST_F(Installed, ProgramsRunPathLeadsToTheEngineAndModelWhichLoad)
 {
     const QFileInfo link(path(QStringLiteral("bin/veltroscope")));
     ASSERT_TRUE(link.exists());
@@ -117,16 +147,19 @@ TEST_F(Installed, EngineAndModelSitBesideTheProgramWhereItLooksAndLoad)
     EXPECT_TRUE(program.canonicalFilePath().startsWith(QFileInfo(prefix.path()).canonicalFilePath() + QLatin1Char('/')))
         << "the link must stay inside the prefix: " << program.canonicalFilePath().toStdString();
 
-    // An installed program looks in "speech" beside its real file.
-    const QString speech = program.absolutePath() + QStringLiteral("/speech/");
-    const SpeechEngineLocation beside{
-        speech + QStringLiteral("libsherpa-onnx-c-api.so"), speech + QStringLiteral("kws-zh-wenetspeech-3.3M")};
+    // Relative to the program, so the folder can be moved (or packaged) whole.
+    const QStringList folders = runPath(program.filePath());
+    EXPECT_EQ(folders.join(':').toStdString(), (program.absolutePath() + QStringLiteral("/speech")).toStdString());
+    const std::optional<SpeechEngineLocation> found = SpeechEngineLocation::firstIn(folders);
+    ASSERT_TRUE(found) << folders.join(' ').toStdString();
+    EXPECT_EQ(found->modelDir, program.absolutePath() + QStringLiteral("/speech/kws-zh-wenetspeech-3.3M"));
+
     QString error;
-    const std::shared_ptr<SpeechEngine> engine = SpeechEngine::load(beside, &error);
+    const std::shared_ptr<SpeechEngine> engine = SpeechEngine::load(*found, &error);
     ASSERT_TRUE(engine) << error.toStdString();
     EXPECT_NE(engine->spotter(), nullptr);
     EXPECT_NE(engine->recognizer(), nullptr);
-    EXPECT_FALSE(QFileInfo::exists(beside.modelDir + QStringLiteral("/test_wavs"))) << "sample audio is not shipped";
+    EXPECT_FALSE(QFileInfo::exists(found->modelDir + QStringLiteral("/test_wavs"))) << "sample audio is not shipped";
 }
 
 TEST_F(Installed, DesktopEntryAndMetainfoPassTheValidatorsAndNameWhatWasInstalled)
@@ -195,13 +228,19 @@ TEST_F(Installed, ProgramStartsFromThePrefixAndOpensItsLibrary)
         output += QString::fromUtf8(program.readAllStandardOutput());
         errors += QString::fromUtf8(program.readAllStandardError());
     };
-    // Camera discovery is the last step of the start-up, device or none.
+    // Camera discovery is the last step of the start-up, device or none; the
+    // listener loads the engine once the recording screen is up.
     MainLoop::waitUntil(
         [&] {
             read();
-            return output.contains(QStringLiteral("📷 发现 ")) || program.state() == QProcess::NotRunning;
+            return (output.contains(QStringLiteral("📷 发现 ")) && !mappedEngine(program.processId()).isEmpty())
+                || program.state() == QProcess::NotRunning;
         },
         60000);
+    // The installed copy, not the source tree's.
+    const QString installedEngine
+        = QFileInfo(path(QStringLiteral("lib/veltroscope/speech/libsherpa-onnx-c-api.so"))).canonicalFilePath();
+    EXPECT_EQ(mappedEngine(program.processId()).join(' ').toStdString(), installedEngine.toStdString());
     MainLoop::spin(1000);
     read();
     EXPECT_EQ(program.state(), QProcess::Running) << errors.toStdString();

@@ -2,11 +2,13 @@
 
 #include "platform/speech/SpeechKeywords.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
+#include <cstddef>
 #include <cstring>
+#include <dlfcn.h>
+#include <vector>
 
 namespace {
 const QString modelName = QStringLiteral("kws-zh-wenetspeech-3.3M");
@@ -35,16 +37,50 @@ sherpa::OnlineModelConfig modelConfig(
 
 SpeechEngineLocation SpeechEngineLocation::standard()
 {
-    // An installed copy carries its engine beside it; the build tree's copy
-    // is for running from the checkout.
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/speech/");
-    const SpeechEngineLocation installed{beside + libraryName, beside + modelName};
-    if (complete(installed)) {
-        return installed;
+    // An installed program carries the engine in its run path ($ORIGIN/speech);
+    // the build tree's program has none and uses the set-up's copy.
+    if (const std::optional<SpeechEngineLocation> found = firstIn(librarySearchPath())) {
+        return *found;
     }
     const QString deps = QStringLiteral(VELTROSCOPE_DEPS_DIR);
     return {deps + QStringLiteral("/sherpa-onnx/node_modules/sherpa-onnx-linux-x64/") + libraryName,
         deps + QStringLiteral("/models/") + modelName};
+}
+
+std::optional<SpeechEngineLocation> SpeechEngineLocation::firstIn(const QStringList &folders)
+{
+    for (const QString &folder : folders) {
+        const QString dir = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+        const SpeechEngineLocation location{dir + libraryName, dir + modelName};
+        if (complete(location)) {
+            return location;
+        }
+    }
+    return std::nullopt;
+}
+
+QStringList SpeechEngineLocation::librarySearchPath()
+{
+    // The main program's handle: its RUNPATH is what a dlopen by name from our
+    // code searches. Opening it again costs nothing and needs no close.
+    void *self = dlopen(nullptr, RTLD_LAZY | RTLD_NOLOAD);
+    Dl_serinfo size;
+    if (!self || dlinfo(self, RTLD_DI_SERINFOSIZE, &size) != 0 || size.dls_size < sizeof(Dl_serinfo)) {
+        return {};
+    }
+    // The list comes back as one block: the header, then the paths' texts.
+    std::vector<std::max_align_t> block(size.dls_size / sizeof(std::max_align_t) + 1);
+    auto *info = reinterpret_cast<Dl_serinfo *>(block.data());
+    info->dls_size = size.dls_size;
+    info->dls_cnt = size.dls_cnt;
+    if (dlinfo(self, RTLD_DI_SERINFO, info) != 0) {
+        return {};
+    }
+    QStringList folders;
+    for (unsigned int i = 0; i < info->dls_cnt; ++i) {
+        folders.append(QString::fromLocal8Bit(info->dls_serpath[i].dls_name));
+    }
+    return folders;
 }
 
 std::shared_ptr<SpeechEngine> SpeechEngine::load(

@@ -3,18 +3,27 @@
 #include "platform/speech/SherpaOnnxApi.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <mutex>
+#include <optional>
 
 // Where the engine library and the keyword model are found.
 struct SpeechEngineLocation {
     QString libraryPath;
     QString modelDir;
 
-    // The set-up's folder of the source tree, else a "speech" folder beside
-    // the executable (an installed copy).
+    // Where the dynamic linker would find the engine for this program (an
+    // installed copy's run path leads to it), else the set-up's folder of the
+    // source tree.
     static SpeechEngineLocation standard();
+    // The first of `folders` that holds the engine with the model beside it.
+    static std::optional<SpeechEngineLocation> firstIn(const QStringList &folders);
+    // The folders the dynamic linker searches, in order, for a library this
+    // program opens by name: LD_LIBRARY_PATH, the program's run path with
+    // $ORIGIN resolved, the system's folders.
+    static QStringList librarySearchPath();
 };
 
 // The loaded engine with the keyword model: a keyword spotter and, on the
