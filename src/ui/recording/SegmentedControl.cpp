@@ -38,7 +38,12 @@ SegmentedControl::SegmentedControl(const QString &label, const QStringList &titl
         m_group->addButton(button, i);
         layout->addWidget(button, 1);
     }
-    connect(m_group, &QButtonGroup::idClicked, this, &SegmentedControl::activated);
+    // A screen reader's toggle action checks a segment without a click.
+    connect(m_group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked && !m_settingIndex) {
+            Q_EMIT activated(id);
+        }
+    });
     applyStyle();
 }
 
@@ -50,7 +55,9 @@ int SegmentedControl::currentIndex() const
 void SegmentedControl::setCurrentIndex(int index)
 {
     if (QAbstractButton *button = m_group->button(index)) {
+        m_settingIndex = true;
         button->setChecked(true);
+        m_settingIndex = false;
     }
 }
 
