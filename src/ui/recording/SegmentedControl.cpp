@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QToolButton>
 
 #include <algorithm>
@@ -90,6 +91,26 @@ void SegmentedControl::changeEvent(QEvent *event)
     } else if (event->type() == QEvent::FontChange) {
         updateGeometry();
     }
+}
+
+void SegmentedControl::keyPressEvent(QKeyEvent *event)
+{
+    // The segments move by Left and Right themselves; Up and Down, which they
+    // let through in a row, move the same way, as in any group of choices.
+    const int step = event->key() == Qt::Key_Up ? -1 : (event->key() == Qt::Key_Down ? 1 : 0);
+    auto *focused = qobject_cast<QAbstractButton *>(focusWidget());
+    const int from = focused ? m_group->id(focused) : -1;
+    if (step == 0 || from < 0 || event->modifiers() != Qt::NoModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (QAbstractButton *target = m_group->button(from + step)) {
+        target->setFocus(Qt::TabFocusReason);
+        if (focused->isChecked()) {
+            target->click();
+        }
+    }
+    event->accept();
 }
 
 void SegmentedControl::applyStyle()
