@@ -144,7 +144,6 @@ TeleprompterControlsRow::TeleprompterControlsRow(RecordingViewState *state, Data
     row->addStretch(1);
 
     connectState();
-    rebuildScriptMenu();
     syncVisible();
     syncScheme();
     syncFont();
@@ -242,13 +241,21 @@ void TeleprompterControlsRow::connectState()
     connect(m_state, &RecordingViewState::lineSpacingChanged, this, &TeleprompterControlsRow::syncSpacing);
     connect(m_state, &RecordingViewState::scrollSpeedChanged, this, &TeleprompterControlsRow::syncSpeed);
     connect(m_state, &RecordingViewState::isScrollingChanged, this, &TeleprompterControlsRow::syncScrolling);
+    // The menu is built when it is about to show: a library of thousands of
+    // scripts costs nothing here while it is closed.
+    connect(m_scriptMenu, &QMenu::aboutToShow, this, &TeleprompterControlsRow::rebuildScriptMenu);
+    connect(m_scriptMenu, &QMenu::triggered, this, &TeleprompterControlsRow::chooseScript);
     if (m_dbManager) {
-        connect(m_dbManager, &DatabaseManager::scriptsChanged, this, &TeleprompterControlsRow::rebuildScriptMenu);
+        connect(m_dbManager, &DatabaseManager::scriptsChanged, this, [this] { m_scriptMenuIsStale = true; });
     }
 }
 
 void TeleprompterControlsRow::rebuildScriptMenu()
 {
+    if (!m_scriptMenuIsStale) {
+        return;
+    }
+    m_scriptMenuIsStale = false;
     m_scriptMenu->clear();
     if (!m_dbManager) {
         return;
@@ -256,9 +263,22 @@ void TeleprompterControlsRow::rebuildScriptMenu()
     for (const Script &script : m_dbManager->scripts()) {
         QAction *action = m_scriptMenu->addAction(menuTitle(script.title));
         action->setData(QVariant::fromValue<qint64>(script.id));
-        // Only the text changes: the offset and the scrolling state stay.
-        const QString content = script.content;
-        connect(action, &QAction::triggered, this, [this, content] { m_state->setTeleprompterText(content); });
+    }
+}
+
+void TeleprompterControlsRow::chooseScript(QAction *action)
+{
+    if (!m_dbManager || !action) {
+        return;
+    }
+    // The content as the library holds it now, by the script's id.
+    const qint64 id = action->data().toLongLong();
+    for (const Script &script : m_dbManager->scripts()) {
+        if (script.id == id) {
+            // Only the text changes: the offset and the scrolling state stay.
+            m_state->setTeleprompterText(script.content);
+            return;
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 
 class DatabaseManager;
 class RecordingViewState;
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -45,6 +46,7 @@ public:
     QPushButton *startPauseButton() const { return m_startPauseButton; }
     QPushButton *resetButton() const { return m_resetButton; }
     QToolButton *scriptButton() const { return m_scriptButton; }
+    // One item per script of the library, built each time it opens after a change.
     QMenu *scriptMenu() const { return m_scriptMenu; }
     // Items 2 to 15, shown only while the teleprompter is on.
     QWidget *group() const { return m_group; }
@@ -53,6 +55,7 @@ private:
     void buildGroup();
     void connectState();
     void rebuildScriptMenu();
+    void chooseScript(QAction *action);
     void syncVisible();
     void syncScheme();
     void syncFont();
@@ -64,6 +67,7 @@ private:
     RecordingViewState *m_state;
     DatabaseManager *m_dbManager;
     bool m_syncing = false;
+    bool m_scriptMenuIsStale = true;
 
     QCheckBox *m_visibleBox = nullptr;
     QWidget *m_group = nullptr;

@@ -40,6 +40,15 @@ protected:
         MainLoop::drain();
     }
 
+    // As the menu button does: the menu shows, then closes.
+    void openScriptMenu()
+    {
+        row.scriptMenu()->popup(QPoint(0, 0));
+        MainLoop::drain();
+        row.scriptMenu()->hide();
+        MainLoop::drain();
+    }
+
     void addScripts()
     {
         db.addScript(QStringLiteral("第一篇"), QStringLiteral("第一篇的内容"));
@@ -260,6 +269,7 @@ TEST_F(TeleprompterControls, ChoosingAScriptChangesOnlyTheText)
 {
     addScripts();
     state.setIsTeleprompterVisible(true);
+    openScriptMenu();
     const QList<QAction *> items = row.scriptMenu()->actions();
     ASSERT_EQ(items.size(), 2);
     // Newest first, as the library lists them; '&' is shown, not a mnemonic.
@@ -279,8 +289,50 @@ TEST_F(TeleprompterControls, ChoosingAScriptChangesOnlyTheText)
     // A new or edited script shows up without reopening the screen.
     db.addScript(QStringLiteral("第三篇"), QStringLiteral("三"));
     MainLoop::drain();
+    openScriptMenu();
     EXPECT_EQ(row.scriptMenu()->actions().size(), 3);
     EXPECT_EQ(row.scriptMenu()->actions().at(0)->text(), "第三篇");
+}
+
+TEST_F(TeleprompterControls, ScriptMenuIsBuiltOnlyWhenItIsAboutToShow)
+{
+    addScripts();
+    state.setIsTeleprompterVisible(true);
+    EXPECT_TRUE(row.scriptMenu()->actions().isEmpty()) << "built before anyone opened it";
+
+    openScriptMenu();
+    const QList<QAction *> built = row.scriptMenu()->actions();
+    ASSERT_EQ(built.size(), 2);
+    openScriptMenu();
+    EXPECT_EQ(row.scriptMenu()->actions(), built) << "rebuilt although the library did not change";
+
+    // Saves elsewhere while it is closed leave it alone, until it opens again.
+    Script edited = db.scripts().at(1);
+    edited.content = QStringLiteral("改过的内容");
+    db.updateScript(edited);
+    db.addScript(QStringLiteral("第三篇"), QStringLiteral("三"));
+    MainLoop::drain();
+    EXPECT_EQ(row.scriptMenu()->actions(), built);
+    openScriptMenu();
+    const QList<QAction *> rebuilt = row.scriptMenu()->actions();
+    ASSERT_EQ(rebuilt.size(), 3);
+
+    // An item chosen gives the content the library holds at that moment.
+    QAction *editedItem = nullptr;
+    for (QAction *action : rebuilt) {
+        if (action->data().toLongLong() == edited.id) {
+            editedItem = action;
+        }
+    }
+    ASSERT_NE(editedItem, nullptr);
+    editedItem->trigger();
+    EXPECT_EQ(state.teleprompterText(), "改过的内容");
+    // A script deleted while the menu was open changes nothing.
+    const QString shown = state.teleprompterText();
+    db.deleteScript(rebuilt.at(0)->data().toLongLong());
+    MainLoop::drain();
+    rebuilt.at(0)->trigger();
+    EXPECT_EQ(state.teleprompterText(), shown);
 }
 
 TEST_F(TeleprompterControls, FitsTheSmallestWindowWithTheSlidersGivingWayFirst)
