@@ -4,6 +4,7 @@
 #include "library/DatabaseManager.h"
 #include "library/TeleprompterFont.h"
 #include "ui/recording/RecordingViewState.h"
+#include "ui/recording/ScriptMenu.h"
 #include "ui/recording/TeleprompterScroller.h"
 
 #include <QCheckBox>
@@ -114,18 +115,6 @@ int sliderPosition(double value, double scale, const QSlider *slider)
     }
     return int(std::clamp(std::round(value * scale), double(slider->minimum()), double(slider->maximum())));
 }
-
-QString menuTitle(QString title)
-{
-    // A menu reads '&' as a mnemonic and a tab as the start of a shortcut.
-    title.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    for (QChar &c : title) {
-        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
-            c = QLatin1Char(' ');
-        }
-    }
-    return title;
-}
 } // namespace
 
 TeleprompterControlsRow::TeleprompterControlsRow(RecordingViewState *state, DatabaseManager *dbManager, QWidget *parent)
@@ -188,7 +177,7 @@ void TeleprompterControlsRow::buildGroup()
     m_scriptButton->setPopupMode(QToolButton::InstantPopup);
     m_scriptButton->setAccessibleName(QStringLiteral("选择提示词"));
     m_scriptButton->setToolTip(QStringLiteral("选择提示词"));
-    m_scriptMenu = new QMenu(m_scriptButton);
+    m_scriptMenu = new ScriptMenu(m_dbManager, m_scriptButton);
     m_scriptButton->setMenu(m_scriptMenu);
 
     const QList<QWidget *> items = {m_schemeButton, m_fontPicker, fixedLabel(QStringLiteral("字号:"), {}, m_group),
@@ -241,38 +230,15 @@ void TeleprompterControlsRow::connectState()
     connect(m_state, &RecordingViewState::lineSpacingChanged, this, &TeleprompterControlsRow::syncSpacing);
     connect(m_state, &RecordingViewState::scrollSpeedChanged, this, &TeleprompterControlsRow::syncSpeed);
     connect(m_state, &RecordingViewState::isScrollingChanged, this, &TeleprompterControlsRow::syncScrolling);
-    // The menu is built when it is about to show: a library of thousands of
-    // scripts costs nothing here while it is closed.
-    connect(m_scriptMenu, &QMenu::aboutToShow, this, &TeleprompterControlsRow::rebuildScriptMenu);
-    connect(m_scriptMenu, &QMenu::triggered, this, &TeleprompterControlsRow::chooseScript);
-    if (m_dbManager) {
-        connect(m_dbManager, &DatabaseManager::scriptsChanged, this, [this] { m_scriptMenuIsStale = true; });
-    }
+    connect(m_scriptMenu, &ScriptMenu::scriptChosen, this, &TeleprompterControlsRow::chooseScript);
 }
 
-void TeleprompterControlsRow::rebuildScriptMenu()
+void TeleprompterControlsRow::chooseScript(int64_t id)
 {
-    if (!m_scriptMenuIsStale) {
-        return;
-    }
-    m_scriptMenuIsStale = false;
-    m_scriptMenu->clear();
     if (!m_dbManager) {
         return;
     }
-    for (const Script &script : m_dbManager->scripts()) {
-        QAction *action = m_scriptMenu->addAction(menuTitle(script.title));
-        action->setData(QVariant::fromValue<qint64>(script.id));
-    }
-}
-
-void TeleprompterControlsRow::chooseScript(QAction *action)
-{
-    if (!m_dbManager || !action) {
-        return;
-    }
-    // The content as the library holds it now, by the script's id.
-    const qint64 id = action->data().toLongLong();
+    // The content as the library holds it now.
     for (const Script &script : m_dbManager->scripts()) {
         if (script.id == id) {
             // Only the text changes: the offset and the scrolling state stay.

@@ -1,5 +1,6 @@
 #include "library/DatabaseManager.h"
 #include "ui/recording/RecordingViewState.h"
+#include "ui/recording/ScriptMenu.h"
 #include "ui/recording/TeleprompterControlsRow.h"
 #include "ui/recording/TeleprompterFonts.h"
 #include "ui/recording/TeleprompterScroller.h"
@@ -333,6 +334,51 @@ TEST_F(TeleprompterControls, ScriptMenuIsBuiltOnlyWhenItIsAboutToShow)
     MainLoop::drain();
     rebuilt.at(0)->trigger();
     EXPECT_EQ(state.teleprompterText(), shown);
+}
+
+TEST_F(TeleprompterControls, ALargeLibraryListsItsOlderScriptsInPagesOfTheSameOrder)
+{
+    const int count = ScriptMenu::pageSize * 2 + 20;
+    for (int i = 0; i < count; ++i) {
+        db.addScript(QStringLiteral("稿 %1").arg(i), QStringLiteral("内容 %1").arg(i));
+    }
+    MainLoop::drain();
+    ASSERT_EQ(db.scripts().size(), count);
+    openScriptMenu();
+
+    QStringList direct;
+    QList<QMenu *> pages;
+    for (QAction *action : row.scriptMenu()->actions()) {
+        if (action->menu()) {
+            pages << action->menu();
+        } else if (!action->isSeparator()) {
+            direct << action->text();
+        }
+    }
+    ASSERT_EQ(direct.size(), ScriptMenu::pageSize);
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_EQ(pages[0]->title(), "第 51–100 条");
+    EXPECT_EQ(pages[1]->title(), "第 101–120 条");
+    EXPECT_TRUE(pages[1]->actions().isEmpty()) << "a page is built when it opens";
+
+    // Every script once, in the library's order, across the pages.
+    QStringList all = direct;
+    for (QMenu *page : pages) {
+        page->popup(QPoint(0, 0));
+        MainLoop::drain();
+        page->hide();
+        for (QAction *action : page->actions()) {
+            all << action->text();
+        }
+    }
+    QStringList expected;
+    for (const Script &script : db.scripts()) {
+        expected << script.title;
+    }
+    EXPECT_EQ(all, expected);
+
+    pages[1]->actions().last()->trigger();
+    EXPECT_EQ(state.teleprompterText(), db.scripts().last().content);
 }
 
 TEST_F(TeleprompterControls, FitsTheSmallestWindowWithTheSlidersGivingWayFirst)
