@@ -173,6 +173,7 @@ TEST(VideoThumbnails, OnlyRowsOnScreenGetButtonsAndPictures)
     for (int i = 0; i < 500; ++i) {
         rows.append({QString("v%1.mp4").arg(i, 3, 10, QChar('0')), picture, 1000.0 - i});
     }
+    ASSERT_TRUE(library.writeVideo("v499.mp4", "red")); // the one played below
     library.insert(rows);
     auto view = library.showView(QSize(800, 400));
     ASSERT_TRUE(VideoLibraryFixture::waitForPictures(*view));
