@@ -20,6 +20,12 @@
 const QString RecordingShortcuts::recordKeysText = QStringLiteral("开始或停止录制（F5）");
 const QString RecordingShortcuts::scrollKeysText = QStringLiteral("开始或暂停滚动（B 或 .）");
 const QString RecordingShortcuts::resetKeysText = QStringLiteral("回到开头（Home）");
+namespace {
+// Set on the speed slider: its tooltip promises the speed keys, so they keep
+// their meaning (Down faster) there instead of the slider's own.
+const char *const followsSpeedKeys = "followsSpeedKeys";
+} // namespace
+
 const QString RecordingShortcuts::speedKeysText = QStringLiteral("滚动速度：Page Down 或 ↓ 加快，Page Up 或 ↑ 减慢");
 
 RecordingShortcuts::RecordingShortcuts(
@@ -38,6 +44,7 @@ void RecordingShortcuts::describe(
     startPauseButton->setToolTip(scrollKeysText);
     resetButton->setToolTip(resetKeysText);
     speedSlider->setToolTip(speedKeysText);
+    speedSlider->setProperty(followsSpeedKeys, true);
 }
 
 bool RecordingShortcuts::isTextInput(const QWidget *focus)
@@ -50,6 +57,9 @@ bool RecordingShortcuts::keepsKey(const QWidget *focus, int key)
 {
     const bool upOrDown = key == Qt::Key_Up || key == Qt::Key_Down;
     const bool navigation = upOrDown || key == Qt::Key_PageUp || key == Qt::Key_PageDown || key == Qt::Key_Home;
+    if (focus && focus->property(followsSpeedKeys).toBool()) {
+        return false;
+    }
     if (qobject_cast<const QComboBox *>(focus) || qobject_cast<const QAbstractSlider *>(focus)) {
         return navigation;
     }

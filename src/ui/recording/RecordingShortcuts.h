@@ -16,7 +16,8 @@ class RecordingViewState;
 // wherever the focus is in the screen's window while the screen is shown,
 // ahead of buttons and menus, but never while a text field, an editor or a
 // spin box has the focus: there the keys are the text's. A combo box, a
-// slider or a segmented choice keeps the arrow, page and Home keys it moves by.
+// slider or a segmented choice keeps the arrow, page and Home keys it moves
+// by; only the speed slider follows the speed keys its tooltip names.
 class RecordingShortcuts : public QObject {
     Q_OBJECT
 

@@ -218,6 +218,15 @@ TEST(RecordingShortcuts, ControlsThatMoveByArrowsKeepThem)
     EXPECT_DOUBLE_EQ(state->scrollSpeed(), 1.0);
     screen.press(Qt::Key_PageDown);
     EXPECT_DOUBLE_EQ(state->scrollSpeed(), 1.1);
+
+    // The speed slider follows the speed keys its tooltip names, a tenth at a
+    // time, not its own (where Down would slow down).
+    controls->speedSlider()->setFocus();
+    MainLoop::drain();
+    screen.press(Qt::Key_Down);
+    EXPECT_DOUBLE_EQ(state->scrollSpeed(), 1.2);
+    screen.press(Qt::Key_PageUp);
+    EXPECT_DOUBLE_EQ(state->scrollSpeed(), 1.1);
 }
 
 TEST(RecordingShortcuts, TheTooltipsNameTheKeys)
