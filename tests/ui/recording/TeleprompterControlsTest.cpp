@@ -13,6 +13,7 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QLabel>
@@ -24,6 +25,8 @@
 #include <QToolButton>
 
 #include <algorithm>
+
+#include <sqlite3.h>
 
 namespace {
 // The row as the control panel holds it: 960 less 18 either side at the
@@ -339,9 +342,21 @@ TEST_F(TeleprompterControls, ScriptMenuIsBuiltOnlyWhenItIsAboutToShow)
 TEST_F(TeleprompterControls, ALargeLibraryListsItsOlderScriptsInPagesOfTheSameOrder)
 {
     const int count = ScriptMenu::pageSize * 2 + 20;
+    // Straight into the file in one go: through the store, every insert reloads the list.
+    sqlite3 *file = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(db.databasePath()).constData(), &file), SQLITE_OK);
+    sqlite3_exec(file, "BEGIN;", nullptr, nullptr, nullptr);
     for (int i = 0; i < count; ++i) {
-        db.addScript(QStringLiteral("稿 %1").arg(i), QStringLiteral("内容 %1").arg(i));
+        const QByteArray insert = QStringLiteral("INSERT INTO scripts (title, content, created_at, updated_at) "
+                                                 "VALUES ('稿 %1', '内容 %1', %2, %2);")
+                                      .arg(i)
+                                      .arg(5000 - i)
+                                      .toUtf8();
+        sqlite3_exec(file, insert.constData(), nullptr, nullptr, nullptr);
     }
+    sqlite3_exec(file, "COMMIT;", nullptr, nullptr, nullptr);
+    sqlite3_close(file);
+    db.loadScripts();
     MainLoop::drain();
     ASSERT_EQ(db.scripts().size(), count);
     openScriptMenu();
