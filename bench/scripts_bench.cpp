@@ -2,8 +2,14 @@
 // empty library, in the same run: the time from building the screen to its
 // first painted rows, and the resident memory the library and the screen add.
 // Also the time of one edit (the store's reload, then republish, reorder and
-// repaint) and of a jump to the end of the list.
+// repaint) and of a jump to the end of the list. Then the teleprompter row's
+// script menu with the same library: opening it (built on the way), opening it
+// again, and what a save elsewhere costs while it is closed, against the same
+// save with no recording screen at all.
 #include "library/DatabaseManager.h"
+#include "ui/recording/RecordingViewState.h"
+#include "ui/recording/ScriptMenu.h"
+#include "ui/recording/TeleprompterControlsRow.h"
 #include "ui/scripts/ScriptListModel.h"
 #include "ui/scripts/ScriptsEmptyState.h"
 #include "ui/scripts/ScriptsListView.h"
@@ -14,6 +20,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QListView>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTemporaryDir>
 
@@ -154,6 +161,79 @@ Figures open(int count)
     return figures;
 }
 
+struct MenuFigures {
+    double firstOpenMs = 0;
+    double reopenMs = 0;
+    double openAfterSaveMs = 0;
+    double saveWithRowMs = 0;
+    double saveWithoutRowMs = 0;
+};
+
+// One save of a script, from the call to the store until its republished
+// list has been handed to every listener.
+double timeOneSave(DatabaseManager &db, int round)
+{
+    Script script = db.scripts().at(round % db.scripts().size());
+    script.title += QStringLiteral("（改）");
+    bool republished = false;
+    const QMetaObject::Connection watch
+        = QObject::connect(&db, &DatabaseManager::scriptsChanged, &db, [&republished] { republished = true; });
+    QElapsedTimer clock;
+    clock.start();
+    db.updateScript(script);
+    while (!republished && clock.elapsed() < 30'000) {
+        QCoreApplication::processEvents();
+    }
+    QCoreApplication::processEvents();
+    QObject::disconnect(watch);
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+double openMenu(QMenu *menu)
+{
+    QElapsedTimer clock;
+    clock.start();
+    PaintWatch watch(menu);
+    menu->popup(QPoint(0, 0));
+    while (!watch.painted && clock.elapsed() < 30'000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    const double elapsed = double(clock.nsecsElapsed()) / 1e6;
+    menu->hide();
+    QCoreApplication::processEvents();
+    return elapsed;
+}
+
+MenuFigures openScriptMenu(int count)
+{
+    QTemporaryDir folder;
+    fillLibrary(folder.path(), count);
+    auto db = std::make_unique<DatabaseManager>(folder.path());
+    while (db->scripts().size() < count) {
+        QCoreApplication::processEvents();
+    }
+    MenuFigures figures;
+    constexpr int saves = 5;
+    for (int i = 0; i < saves; ++i) {
+        figures.saveWithoutRowMs += timeOneSave(*db, i) / saves;
+    }
+
+    RecordingViewState state;
+    state.setIsTeleprompterVisible(true);
+    TeleprompterControlsRow row(&state, db.get());
+    row.resize(1100, 40);
+    row.show();
+    QCoreApplication::processEvents();
+    for (int i = 0; i < saves; ++i) {
+        figures.saveWithRowMs += timeOneSave(*db, saves + i) / saves;
+    }
+    figures.firstOpenMs = openMenu(row.scriptMenu());
+    figures.reopenMs = openMenu(row.scriptMenu());
+    timeOneSave(*db, 2 * saves);
+    figures.openAfterSaveMs = openMenu(row.scriptMenu());
+    return figures;
+}
+
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -200,5 +280,31 @@ int main(int argc, char **argv)
     std::printf("  edit of the middle script to repaint:    %7.1f ms, of which republish to repaint %.1f ms\n",
         pick(full, &Figures::editMs), pick(full, &Figures::republishMs));
     std::printf("  jump to the end of the list and repaint: %7.1f ms\n", pick(full, &Figures::jumpToEndMs));
+
+    openScriptMenu(1); // the menu and recording-row styles, outside the figures
+    std::vector<MenuFigures> emptyMenus;
+    std::vector<MenuFigures> fullMenus;
+    for (int round = 0; round < rounds; ++round) {
+        emptyMenus.push_back(openScriptMenu(1));
+        fullMenus.push_back(openScriptMenu(scriptCount));
+    }
+    const auto pickMenu = [](const std::vector<MenuFigures> &runs, double MenuFigures::*field) {
+        std::vector<double> values;
+        for (const MenuFigures &figures : runs) {
+            values.push_back(figures.*field);
+        }
+        return median(values);
+    };
+    std::printf("teleprompter script menu, median of %d rounds (1 script against %d)\n", rounds, scriptCount);
+    std::printf("  first opening (built, then painted):     one %7.1f ms   full %7.1f ms   (goal < 100 ms)\n",
+        pickMenu(emptyMenus, &MenuFigures::firstOpenMs), pickMenu(fullMenus, &MenuFigures::firstOpenMs));
+    std::printf("  opening again, library unchanged:        one %7.1f ms   full %7.1f ms\n",
+        pickMenu(emptyMenus, &MenuFigures::reopenMs), pickMenu(fullMenus, &MenuFigures::reopenMs));
+    std::printf("  opening after a save elsewhere:          one %7.1f ms   full %7.1f ms\n",
+        pickMenu(emptyMenus, &MenuFigures::openAfterSaveMs), pickMenu(fullMenus, &MenuFigures::openAfterSaveMs));
+    const double withRow = pickMenu(fullMenus, &MenuFigures::saveWithRowMs);
+    const double withoutRow = pickMenu(fullMenus, &MenuFigures::saveWithoutRowMs);
+    std::printf("  one save, menu closed: with the row %7.1f ms, without it %7.1f ms, ratio %.2f (goal about 1)\n",
+        withRow, withoutRow, withRow / withoutRow);
     return 0;
 }

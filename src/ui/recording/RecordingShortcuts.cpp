@@ -3,8 +3,11 @@
 #include "ui/recording/RecordingViewState.h"
 #include "ui/recording/TeleprompterScroller.h"
 
+#include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -17,6 +20,12 @@
 const QString RecordingShortcuts::recordKeysText = QStringLiteral("开始或停止录制（F5）");
 const QString RecordingShortcuts::scrollKeysText = QStringLiteral("开始或暂停滚动（B 或 .）");
 const QString RecordingShortcuts::resetKeysText = QStringLiteral("回到开头（Home）");
+namespace {
+// Set on the speed slider: its tooltip promises the speed keys, so they keep
+// their meaning (Down faster) there instead of the slider's own.
+const char *const followsSpeedKeys = "followsSpeedKeys";
+} // namespace
+
 const QString RecordingShortcuts::speedKeysText = QStringLiteral("滚动速度：Page Down 或 ↓ 加快，Page Up 或 ↑ 减慢");
 
 RecordingShortcuts::RecordingShortcuts(
@@ -35,12 +44,28 @@ void RecordingShortcuts::describe(
     startPauseButton->setToolTip(scrollKeysText);
     resetButton->setToolTip(resetKeysText);
     speedSlider->setToolTip(speedKeysText);
+    speedSlider->setProperty(followsSpeedKeys, true);
 }
 
 bool RecordingShortcuts::isTextInput(const QWidget *focus)
 {
     return qobject_cast<const QLineEdit *>(focus) || qobject_cast<const QPlainTextEdit *>(focus)
         || qobject_cast<const QTextEdit *>(focus) || qobject_cast<const QAbstractSpinBox *>(focus);
+}
+
+bool RecordingShortcuts::keepsKey(const QWidget *focus, int key)
+{
+    const bool upOrDown = key == Qt::Key_Up || key == Qt::Key_Down;
+    const bool navigation = upOrDown || key == Qt::Key_PageUp || key == Qt::Key_PageDown || key == Qt::Key_Home;
+    if (focus && focus->property(followsSpeedKeys).toBool()) {
+        return false;
+    }
+    if (qobject_cast<const QComboBox *>(focus) || qobject_cast<const QAbstractSlider *>(focus)) {
+        return navigation;
+    }
+    // Buttons of one group move the choice along with the arrows.
+    const auto *button = qobject_cast<const QAbstractButton *>(focus);
+    return button && (button->group() || button->autoExclusive()) && upOrDown;
 }
 
 RecordingShortcuts::Action RecordingShortcuts::actionFor(const QKeyEvent *event)
@@ -69,7 +94,7 @@ RecordingShortcuts::Action RecordingShortcuts::actionFor(const QKeyEvent *event)
     }
 }
 
-bool RecordingShortcuts::appliesTo(QObject *receiver) const
+bool RecordingShortcuts::appliesTo(QObject *receiver, int key) const
 {
     // The window's own delivery of the key comes first and is left alone:
     // the key is taken where it reaches a widget.
@@ -78,7 +103,8 @@ bool RecordingShortcuts::appliesTo(QObject *receiver) const
         return false;
     }
     const QWidget *focus = QApplication::focusWidget();
-    return !isTextInput(focus ? focus : widget);
+    const QWidget *owner = focus ? focus : widget;
+    return !isTextInput(owner) && !keepsKey(owner, key);
 }
 
 bool RecordingShortcuts::eventFilter(QObject *watched, QEvent *event)
@@ -88,7 +114,7 @@ bool RecordingShortcuts::eventFilter(QObject *watched, QEvent *event)
     }
     auto *key = static_cast<QKeyEvent *>(event);
     Action action = actionFor(key);
-    if (action == Action::none || !appliesTo(watched)) {
+    if (action == Action::none || !appliesTo(watched, key->key())) {
         return false;
     }
     // The teleprompter's keys belong to the focused control while its

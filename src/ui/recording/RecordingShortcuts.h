@@ -14,8 +14,10 @@ class RecordingViewState;
 // F5 starts or stops recording, B or "." starts or pauses scrolling, Page Down
 // or Down scrolls faster by 0.1, Page Up or Up slower, Home resets. They work
 // wherever the focus is in the screen's window while the screen is shown,
-// ahead of sliders, buttons and menus, but never while a text field, an
-// editor or a spin box has the focus: there the keys are the text's.
+// ahead of buttons and menus, but never while a text field, an editor or a
+// spin box has the focus: there the keys are the text's. A combo box, a
+// slider or a segmented choice keeps the arrow, page and Home keys it moves
+// by; only the speed slider follows the speed keys its tooltip names.
 class RecordingShortcuts : public QObject {
     Q_OBJECT
 
@@ -38,6 +40,8 @@ public:
 
     // Whether `focus` keeps the keys for itself: text fields, editors, spin boxes.
     static bool isTextInput(const QWidget *focus);
+    // Whether `focus` moves its own value or choice with `key`.
+    static bool keepsKey(const QWidget *focus, int key);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -45,7 +49,7 @@ protected:
 private:
     enum class Action { none, record, scroll, faster, slower, reset };
     static Action actionFor(const QKeyEvent *event);
-    bool appliesTo(QObject *receiver) const;
+    bool appliesTo(QObject *receiver, int key) const;
     void perform(Action action);
     void changeSpeed(double delta);
 

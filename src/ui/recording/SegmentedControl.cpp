@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QToolButton>
 
 #include <algorithm>
@@ -38,7 +39,12 @@ SegmentedControl::SegmentedControl(const QString &label, const QStringList &titl
         m_group->addButton(button, i);
         layout->addWidget(button, 1);
     }
-    connect(m_group, &QButtonGroup::idClicked, this, &SegmentedControl::activated);
+    // A screen reader's toggle action checks a segment without a click.
+    connect(m_group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked && !m_settingIndex) {
+            Q_EMIT activated(id);
+        }
+    });
     applyStyle();
 }
 
@@ -50,7 +56,9 @@ int SegmentedControl::currentIndex() const
 void SegmentedControl::setCurrentIndex(int index)
 {
     if (QAbstractButton *button = m_group->button(index)) {
+        m_settingIndex = true;
         button->setChecked(true);
+        m_settingIndex = false;
     }
 }
 
@@ -83,6 +91,26 @@ void SegmentedControl::changeEvent(QEvent *event)
     } else if (event->type() == QEvent::FontChange) {
         updateGeometry();
     }
+}
+
+void SegmentedControl::keyPressEvent(QKeyEvent *event)
+{
+    // The segments move by Left and Right themselves; Up and Down, which they
+    // let through in a row, move the same way, as in any group of choices.
+    const int step = event->key() == Qt::Key_Up ? -1 : (event->key() == Qt::Key_Down ? 1 : 0);
+    auto *focused = qobject_cast<QAbstractButton *>(focusWidget());
+    const int from = focused ? m_group->id(focused) : -1;
+    if (step == 0 || from < 0 || event->modifiers() != Qt::NoModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (QAbstractButton *target = m_group->button(from + step)) {
+        target->setFocus(Qt::TabFocusReason);
+        if (focused->isChecked()) {
+            target->click();
+        }
+    }
+    event->accept();
 }
 
 void SegmentedControl::applyStyle()

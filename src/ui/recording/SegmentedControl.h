@@ -25,11 +25,13 @@ public:
     QSize minimumSizeHint() const override;
 
 Q_SIGNALS:
-    // Only for the user's choice, not for setCurrentIndex().
+    // Whenever a segment becomes checked by the user (a click, a key or an
+    // accessibility action), not for setCurrentIndex().
     void activated(int index);
 
 protected:
     void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void applyStyle();
@@ -38,4 +40,5 @@ private:
     QStringList m_titles;
     int m_preferredWidth;
     QButtonGroup *m_group = nullptr;
+    bool m_settingIndex = false;
 };

@@ -4,6 +4,7 @@
 #include "library/DatabaseManager.h"
 #include "library/TeleprompterFont.h"
 #include "ui/recording/RecordingViewState.h"
+#include "ui/recording/ScriptMenu.h"
 #include "ui/recording/TeleprompterScroller.h"
 
 #include <QCheckBox>
@@ -114,18 +115,6 @@ int sliderPosition(double value, double scale, const QSlider *slider)
     }
     return int(std::clamp(std::round(value * scale), double(slider->minimum()), double(slider->maximum())));
 }
-
-QString menuTitle(QString title)
-{
-    // A menu reads '&' as a mnemonic and a tab as the start of a shortcut.
-    title.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    for (QChar &c : title) {
-        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
-            c = QLatin1Char(' ');
-        }
-    }
-    return title;
-}
 } // namespace
 
 TeleprompterControlsRow::TeleprompterControlsRow(RecordingViewState *state, DatabaseManager *dbManager, QWidget *parent)
@@ -144,7 +133,6 @@ TeleprompterControlsRow::TeleprompterControlsRow(RecordingViewState *state, Data
     row->addStretch(1);
 
     connectState();
-    rebuildScriptMenu();
     syncVisible();
     syncScheme();
     syncFont();
@@ -189,7 +177,7 @@ void TeleprompterControlsRow::buildGroup()
     m_scriptButton->setPopupMode(QToolButton::InstantPopup);
     m_scriptButton->setAccessibleName(QStringLiteral("选择提示词"));
     m_scriptButton->setToolTip(QStringLiteral("选择提示词"));
-    m_scriptMenu = new QMenu(m_scriptButton);
+    m_scriptMenu = new ScriptMenu(m_dbManager, m_scriptButton);
     m_scriptButton->setMenu(m_scriptMenu);
 
     const QList<QWidget *> items = {m_schemeButton, m_fontPicker, fixedLabel(QStringLiteral("字号:"), {}, m_group),
@@ -242,23 +230,21 @@ void TeleprompterControlsRow::connectState()
     connect(m_state, &RecordingViewState::lineSpacingChanged, this, &TeleprompterControlsRow::syncSpacing);
     connect(m_state, &RecordingViewState::scrollSpeedChanged, this, &TeleprompterControlsRow::syncSpeed);
     connect(m_state, &RecordingViewState::isScrollingChanged, this, &TeleprompterControlsRow::syncScrolling);
-    if (m_dbManager) {
-        connect(m_dbManager, &DatabaseManager::scriptsChanged, this, &TeleprompterControlsRow::rebuildScriptMenu);
-    }
+    connect(m_scriptMenu, &ScriptMenu::scriptChosen, this, &TeleprompterControlsRow::chooseScript);
 }
 
-void TeleprompterControlsRow::rebuildScriptMenu()
+void TeleprompterControlsRow::chooseScript(int64_t id)
 {
-    m_scriptMenu->clear();
     if (!m_dbManager) {
         return;
     }
+    // The content as the library holds it now.
     for (const Script &script : m_dbManager->scripts()) {
-        QAction *action = m_scriptMenu->addAction(menuTitle(script.title));
-        action->setData(QVariant::fromValue<qint64>(script.id));
-        // Only the text changes: the offset and the scrolling state stay.
-        const QString content = script.content;
-        connect(action, &QAction::triggered, this, [this, content] { m_state->setTeleprompterText(content); });
+        if (script.id == id) {
+            // Only the text changes: the offset and the scrolling state stay.
+            m_state->setTeleprompterText(script.content);
+            return;
+        }
     }
 }
 

@@ -2,15 +2,17 @@
 
 #include <QWidget>
 
+#include <cstdint>
+
 class DatabaseManager;
 class RecordingViewState;
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QMenu;
 class QPushButton;
 class QSlider;
 class QToolButton;
+class ScriptMenu;
 
 // Row 2 of the recording controls: show/hide, colour scheme, typeface, size,
 // line spacing, speed, start/pause, reset and the script menu. Everything but
@@ -45,14 +47,14 @@ public:
     QPushButton *startPauseButton() const { return m_startPauseButton; }
     QPushButton *resetButton() const { return m_resetButton; }
     QToolButton *scriptButton() const { return m_scriptButton; }
-    QMenu *scriptMenu() const { return m_scriptMenu; }
+    ScriptMenu *scriptMenu() const { return m_scriptMenu; }
     // Items 2 to 15, shown only while the teleprompter is on.
     QWidget *group() const { return m_group; }
 
 private:
     void buildGroup();
     void connectState();
-    void rebuildScriptMenu();
+    void chooseScript(int64_t id);
     void syncVisible();
     void syncScheme();
     void syncFont();
@@ -78,5 +80,5 @@ private:
     QPushButton *m_startPauseButton = nullptr;
     QPushButton *m_resetButton = nullptr;
     QToolButton *m_scriptButton = nullptr;
-    QMenu *m_scriptMenu = nullptr;
+    ScriptMenu *m_scriptMenu = nullptr;
 };

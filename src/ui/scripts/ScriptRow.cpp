@@ -1,18 +1,16 @@
 #include "ui/scripts/ScriptRow.h"
 
+#include "ui/common/DateFormatter.h"
 #include "ui/scripts/ScriptListModel.h"
 #include "ui/scripts/ScriptStyle.h"
 
-#include <QDateTime>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
-#include <QRegularExpression>
 #include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 
 namespace {
 const QString ellipsis = QStringLiteral("…");
@@ -51,44 +49,11 @@ QString fitted(QString line, bool more, const QFontMetricsF &metrics, qreal widt
     }
     return line + ellipsis;
 }
-
-// Runs `edit` over the parts of a date or time format outside quotes.
-QString editUnquoted(const QString &format, const std::function<QString(const QString &)> &edit)
-{
-    QString result;
-    QString plain;
-    bool quoted = false;
-    for (QChar c : format) {
-        if (c == u'\'') {
-            if (!quoted) {
-                result += edit(plain);
-                plain.clear();
-            }
-            quoted = !quoted;
-            result += c;
-        } else if (quoted) {
-            result += c;
-        } else {
-            plain += c;
-        }
-    }
-    return result + edit(plain);
-}
-
-QString formatted(double seconds, const QLocale &locale, const QString &dateFormat, const QString &timeFormat)
-{
-    if (!std::isfinite(seconds)) {
-        return {};
-    }
-    const QDateTime time = QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000.0)));
-    return locale.toString(time.date(), dateFormat) + u' ' + locale.toString(time.time(), timeFormat);
-}
 } // namespace
 
 ScriptRow::ScriptRow(QObject *parent)
     : QStyledItemDelegate(parent), m_titleFont(ScriptStyle::font(15, QFont::DemiBold)),
-      m_contentFont(ScriptStyle::font(13)), m_dateFont(ScriptStyle::font(11)),
-      m_dateFormat(abbreviatedDateFormat(m_locale)), m_timeFormat(shortTimeFormat(m_locale))
+      m_contentFont(ScriptStyle::font(13)), m_dateFont(ScriptStyle::font(11)), m_dates(QLocale())
 {
     m_fullStackHeight = int(std::ceil(stackHeight(2)));
 }
@@ -149,35 +114,6 @@ QStringList ScriptRow::contentLines(const QString &content, const QFont &font, q
     return result;
 }
 
-QString ScriptRow::abbreviatedDateFormat(const QLocale &locale)
-{
-    static const QRegularExpression leadingWeekday(QStringLiteral("^[\\s,،]*d{3,4}[\\s,，、،.]*"));
-    static const QRegularExpression weekday(QStringLiteral("[\\s,，、،]*d{3,4}"));
-    static const QRegularExpression fullMonth(QStringLiteral("M{4}"));
-    return editUnquoted(locale.dateFormat(QLocale::LongFormat), [](const QString &part) {
-        QString edited = part;
-        edited.remove(leadingWeekday).remove(weekday).replace(fullMonth, QStringLiteral("MMM"));
-        return edited;
-    }).trimmed();
-}
-
-QString ScriptRow::shortTimeFormat(const QLocale &locale)
-{
-    static const QRegularExpression seconds(QStringLiteral("[:.]?s{1,2}"));
-    // Qt prints the day-period letter "B" literally; AM/PM is the nearest it has.
-    static const QRegularExpression dayPeriod(QStringLiteral("B+"));
-    return editUnquoted(locale.timeFormat(QLocale::ShortFormat), [](const QString &part) {
-        QString edited = part;
-        edited.remove(seconds).replace(dayPeriod, QStringLiteral("AP"));
-        return edited;
-    }).trimmed();
-}
-
-QString ScriptRow::dateText(double secondsSince1970, const QLocale &locale)
-{
-    return formatted(secondsSince1970, locale, abbreviatedDateFormat(locale), shortTimeFormat(locale));
-}
-
 QSize ScriptRow::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
 {
     return QSize(200, m_fullStackHeight + 2 * verticalPadding);
@@ -214,7 +150,7 @@ ScriptRow::Lines ScriptRow::lines(const QStyleOptionViewItem &option, const QMod
     Lines lines;
     lines.title = titleLine(index.data(Qt::DisplayRole).toString(), m_titleFont, width);
     lines.content = contentLines(index.data(ScriptListModel::ContentRole).toString(), m_contentFont, width);
-    lines.date = formatted(index.data(ScriptListModel::UpdatedAtRole).toDouble(), m_locale, m_dateFormat, m_timeFormat);
+    lines.date = m_dates.text(index.data(ScriptListModel::UpdatedAtRole).toDouble());
     return lines;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "ui/common/DateFormatter.h"
+
 #include <QFont>
-#include <QLocale>
 #include <QStringList>
 #include <QStyledItemDelegate>
 
@@ -42,12 +43,6 @@ public:
     // text it cannot show, ends in an ellipsis.
     static QString titleLine(const QString &title, const QFont &font, qreal width);
     static QStringList contentLines(const QString &content, const QFont &font, qreal width);
-    static QString dateText(double secondsSince1970, const QLocale &locale = QLocale());
-
-    // The locale's long date without the weekday and with short month names,
-    // and its short time without seconds.
-    static QString abbreviatedDateFormat(const QLocale &locale);
-    static QString shortTimeFormat(const QLocale &locale);
 
     QFont titleFont() const { return m_titleFont; }
     QFont contentFont() const { return m_contentFont; }
@@ -67,9 +62,7 @@ private:
     QFont m_titleFont;
     QFont m_contentFont;
     QFont m_dateFont;
-    QLocale m_locale;
-    QString m_dateFormat;
-    QString m_timeFormat;
+    DateFormatter m_dates;
     int m_fullStackHeight = 0;
     std::optional<int64_t> m_markedId;
     bool m_showsFocus = false;

@@ -99,7 +99,7 @@ void VideoRow::paintText(QPainter *painter, const QRect &area, const QModelIndex
 
     painter->setPen(Style::secondaryLabel(palette, 0.7));
     painter->drawText(QRect(area.left(), y, area.width(), detailMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-        detailMetrics.elidedText(VideoRowText::createdAtText(video.createdAt), Qt::ElideRight, area.width()));
+        detailMetrics.elidedText(m_dates.text(video.createdAt), Qt::ElideRight, area.width()));
 }
 
 QPixmap VideoRow::placeholder(double devicePixelRatio, const QColor &color) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/common/DateFormatter.h"
+
 #include <QFont>
 #include <QHash>
 #include <QPixmap>
@@ -35,5 +37,6 @@ private:
 
     QFont m_nameFont;
     QFont m_detailFont;
+    DateFormatter m_dates;
     mutable QHash<QString, QPixmap> m_placeholders;
 };

@@ -52,7 +52,10 @@ QImage VideoThumbnailLoader::fillBox(const QImage &source, QSize box, double dev
     QImage picture(pixels, QImage::Format_ARGB32_Premultiplied);
     picture.fill(Qt::transparent);
     if (!source.isNull() && !pixels.isEmpty()) {
-        const QImage scaled = source.scaled(pixels, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+        // A 1-bit picture in a brush is a stencil, not colours; paletted ones
+        // scale poorly. One format for every source, whatever tool wrote it.
+        const QImage scaled = source.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                                  .scaled(pixels, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
         QBrush brush(scaled);
         brush.setTransform(QTransform::fromTranslate(
             (pixels.width() - scaled.width()) / 2.0, (pixels.height() - scaled.height()) / 2.0));

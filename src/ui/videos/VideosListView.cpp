@@ -1,6 +1,7 @@
 #include "ui/videos/VideosListView.h"
 
 #include "library/DatabaseManager.h"
+#include "platform/Log.h"
 #include "platform/desktop/DesktopWorkspace.h"
 #include "ui/videos/VideoListModel.h"
 #include "ui/videos/VideoRowMenu.h"
@@ -9,10 +10,26 @@
 #include "ui/videos/VideosEmptyState.h"
 #include "ui/videos/VideosHeaderBar.h"
 
+#include <QFileInfo>
 #include <QFrame>
+#include <QMimeDatabase>
 #include <QStackedWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+bool isVideoType(const QMimeType &type)
+{
+    if (type.name().startsWith(QLatin1String("video/"))) {
+        return true;
+    }
+    const QStringList ancestors = type.allAncestors();
+    return std::any_of(ancestors.cbegin(), ancestors.cend(),
+        [](const QString &name) { return name.startsWith(QLatin1String("video/")); });
+}
+} // namespace
 
 VideosListView::VideosListView(DatabaseManager *dbManager, QWidget *parent) : QWidget(parent), m_dbManager(dbManager)
 {
@@ -80,16 +97,46 @@ const VideoRecord *VideosListView::videoWithId(int64_t id) const
     return row >= 0 ? &m_model->video(row) : nullptr;
 }
 
+bool VideosListView::isOpenableVideo(const QString &path)
+{
+    // The desktop opens what it is given by its type: a library row that
+    // points at a launcher, a script or a folder must not reach it.
+    const QFileInfo file(path);
+    if (path.isEmpty() || !file.isFile()) {
+        return false;
+    }
+    const QMimeDatabase types;
+    const QString target = file.canonicalFilePath();
+    if (!isVideoType(types.mimeTypeForFile(file, QMimeDatabase::MatchExtension))
+        || !isVideoType(types.mimeTypeForFile(target, QMimeDatabase::MatchExtension))) {
+        return false;
+    }
+    // What the bytes say, where they say anything; an empty file (a take cut
+    // short) runs nothing.
+    const QMimeType content = types.mimeTypeForFile(target, QMimeDatabase::MatchContent);
+    return content.isDefault() || isVideoType(content) || file.size() == 0;
+}
+
+const VideoRecord *VideosListView::openableVideoWithId(int64_t id) const
+{
+    const VideoRecord *video = videoWithId(id);
+    if (video && !isOpenableVideo(video->filePath)) {
+        Log::line(QStringLiteral("⚠️ 不是视频文件，不予打开: ") + video->filePath);
+        return nullptr;
+    }
+    return video;
+}
+
 void VideosListView::play(int64_t id)
 {
-    if (const VideoRecord *video = videoWithId(id)) {
+    if (const VideoRecord *video = openableVideoWithId(id)) {
         DesktopWorkspace::shared().openUrl(QUrl::fromLocalFile(video->filePath));
     }
 }
 
 void VideosListView::reveal(int64_t id)
 {
-    if (const VideoRecord *video = videoWithId(id)) {
+    if (const VideoRecord *video = openableVideoWithId(id)) {
         DesktopWorkspace::shared().activateFileViewerSelectingUrls({QUrl::fromLocalFile(video->filePath)});
     }
 }

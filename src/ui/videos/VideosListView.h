@@ -34,15 +34,20 @@ public:
     // The context menu of a row, wired to its actions.
     std::unique_ptr<VideoRowMenu> contextMenuForRow(int row);
 
+    // Only a row whose file is a regular file of a video type is opened or
+    // shown; any other is refused with a log line.
     void play(int64_t id);
     void reveal(int64_t id);
     void remove(int64_t id);
+
+    static bool isOpenableVideo(const QString &path);
 
 private:
     void showVideos();
     void showContextMenu(const QPoint &position);
     void loadThumbnails(const QList<int64_t> &ids);
     const VideoRecord *videoWithId(int64_t id) const;
+    const VideoRecord *openableVideoWithId(int64_t id) const;
 
     DatabaseManager *m_dbManager;
     VideoListModel *m_model = nullptr;

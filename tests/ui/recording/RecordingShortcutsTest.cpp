@@ -1,15 +1,19 @@
 #include "RecordingScreenFixture.h"
 #include "StoredOptions.h"
 
+#include "library/TeleprompterFont.h"
+#include "ui/recording/CameraRow.h"
 #include "ui/recording/RecordButton.h"
 #include "ui/recording/RecordingControlPanel.h"
 #include "ui/recording/RecordingShortcuts.h"
 #include "ui/recording/RecordingViewState.h"
+#include "ui/recording/SegmentedControl.h"
 #include "ui/recording/TeleprompterControlsRow.h"
 #include "ui/recording/VoiceFeedbackRow.h"
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,7 +27,7 @@ using namespace RecordingScreen;
 
 namespace {
 // The screen with the teleprompter on, its window active and the focus on
-// the speed slider, which has keys of its own for all but F5, B and ".".
+// the reset button, which has keys of its own (space) but none of ours.
 struct KeyScreen : Screen {
     QLineEdit *field = new QLineEdit;
 
@@ -37,7 +41,7 @@ struct KeyScreen : Screen {
         state()->setIsTeleprompterVisible(true);
         tabs.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&tabs));
-        controls()->speedSlider()->setFocus();
+        controls()->resetButton()->setFocus();
         MainLoop::drain();
     }
     RecordingViewState *state() const { return view->viewState(); }
@@ -60,7 +64,7 @@ TEST(RecordingShortcuts, EachKeyDoesWhatItsButtonDoesWhereverTheFocusIs)
     KeyScreen screen;
     ASSERT_TRUE(screen.waitForCamera());
     RecordingViewState *state = screen.state();
-    ASSERT_EQ(QApplication::focusWidget(), screen.controls()->speedSlider());
+    ASSERT_EQ(QApplication::focusWidget(), screen.controls()->resetButton());
 
     for (const Qt::Key key : {Qt::Key_B, Qt::Key_Period}) {
         screen.press(key);
@@ -79,7 +83,7 @@ TEST(RecordingShortcuts, EachKeyDoesWhatItsButtonDoesWhereverTheFocusIs)
     screen.press(Qt::Key_PageUp);
     screen.press(Qt::Key_Up);
     screen.press(Qt::Key_Up);
-    EXPECT_DOUBLE_EQ(state->scrollSpeed(), 0.9) << "the slider with the focus did not move it as well";
+    EXPECT_DOUBLE_EQ(state->scrollSpeed(), 0.9);
     state->setScrollSpeed(2.95);
     screen.press(Qt::Key_Down);
     screen.press(Qt::Key_Down);
@@ -164,6 +168,65 @@ TEST(RecordingShortcuts, DoNothingWhileATextFieldHasTheFocusOrTheScreenIsNotShow
     MainLoop::spin(300);
     EXPECT_FALSE(screen.camera->isRecording()) << "no F5 above reached the recorder";
     EXPECT_TRUE(screen.log.linesStartingWith(QStringLiteral("🎬 开始录制: ")).isEmpty());
+}
+
+TEST(RecordingShortcuts, ControlsThatMoveByArrowsKeepThem)
+{
+    forgetStoredOptions();
+    KeyScreen screen;
+    RecordingViewState *state = screen.state();
+    TeleprompterControlsRow *controls = screen.controls();
+
+    // The size slider: its arrows, pages and Home move the size, not the speed.
+    controls->sizeSlider()->setFocus();
+    MainLoop::drain();
+    ASSERT_EQ(QApplication::focusWidget(), controls->sizeSlider());
+    screen.press(Qt::Key_Up);
+    EXPECT_DOUBLE_EQ(state->teleprompterFontSize(), 30);
+    screen.press(Qt::Key_PageUp);
+    EXPECT_DOUBLE_EQ(state->teleprompterFontSize(), 34);
+    state->setScrollOffset(80);
+    screen.press(Qt::Key_Home);
+    EXPECT_DOUBLE_EQ(state->teleprompterFontSize(), 16);
+    EXPECT_EQ(state->scrollOffset(), 80) << "Home went to the slider only";
+    EXPECT_DOUBLE_EQ(state->scrollSpeed(), 1.0);
+    // Keys the slider has no use for stay the screen's.
+    screen.press(Qt::Key_B);
+    EXPECT_TRUE(state->isScrolling());
+    screen.press(Qt::Key_B);
+
+    // The typeface picker walks its list.
+    controls->fontPicker()->setFocus();
+    MainLoop::drain();
+    ASSERT_EQ(QApplication::focusWidget(), controls->fontPicker());
+    screen.press(Qt::Key_Down);
+    EXPECT_EQ(controls->fontPicker()->currentIndex(), 1);
+    EXPECT_EQ(state->selectedFont(), TeleprompterFont::allCases().at(1));
+    EXPECT_DOUBLE_EQ(state->scrollSpeed(), 1.0);
+
+    // A segmented choice moves along with its arrows; Page Down is still the speed.
+    SegmentedControl *ratio = screen.view->controlPanel()->cameraRow()->ratioControl();
+    ratio->segment(2)->setFocus();
+    MainLoop::drain();
+    ASSERT_EQ(QApplication::focusWidget(), ratio->segment(2));
+    screen.press(Qt::Key_Down);
+    EXPECT_EQ(QApplication::focusWidget(), ratio->segment(3)) << "the arrow did not reach the segments";
+    EXPECT_EQ(state->selectedAspectRatio(), VideoAspectRatio::ratio9x16);
+    screen.press(Qt::Key_Down); // the last segment: nothing further, and still not the speed
+    screen.press(Qt::Key_Up);
+    EXPECT_EQ(state->selectedAspectRatio(), VideoAspectRatio::ratio16x9);
+    EXPECT_DOUBLE_EQ(state->scrollSpeed(), 1.0);
+    screen.press(Qt::Key_PageDown);
+    EXPECT_DOUBLE_EQ(state->scrollSpeed(), 1.1);
+
+    // The speed slider follows the speed keys its tooltip names, a tenth at a
+    // time, not its own (where Down would slow down).
+    controls->speedSlider()->setFocus();
+    MainLoop::drain();
+    screen.press(Qt::Key_Down);
+    EXPECT_DOUBLE_EQ(state->scrollSpeed(), 1.2);
+    screen.press(Qt::Key_PageUp);
+    EXPECT_DOUBLE_EQ(state->scrollSpeed(), 1.1);
 }
 
 TEST(RecordingShortcuts, TheTooltipsNameTheKeys)

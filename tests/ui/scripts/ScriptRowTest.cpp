@@ -3,13 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QDateTime>
 #include <QFontMetricsF>
-#include <QTimeZone>
 
 #include <cmath>
-#include <cstdlib>
-#include <ctime>
 
 namespace {
 const QString ellipsis = QStringLiteral("…");
@@ -65,17 +61,4 @@ TEST(ScriptRowText, TitlesTakeOneLine)
     const QString longTitle = ScriptRow::titleLine(QStringLiteral("很长的标题").repeated(40), font, 300);
     EXPECT_TRUE(longTitle.endsWith(ellipsis));
     EXPECT_LE(QFontMetricsF(font).horizontalAdvance(longTitle), 300.5);
-}
-
-TEST(ScriptRowText, DatesUseTheAbbreviatedDateAndShortTimeOfTheLocale)
-{
-    setenv("TZ", "Asia/Shanghai", 1);
-    tzset();
-    const double seconds = double(QDateTime(QDate(2024, 1, 5), QTime(6, 30, 45), QTimeZone::utc()).toSecsSinceEpoch());
-    EXPECT_EQ(ScriptRow::dateText(seconds, QLocale(QLocale::Chinese, QLocale::China)), "2024年1月5日 14:30");
-    EXPECT_EQ(ScriptRow::dateText(seconds, QLocale(QLocale::English, QLocale::UnitedStates)), "Jan 5, 2024 2:30 PM");
-    EXPECT_EQ(ScriptRow::dateText(seconds, QLocale(QLocale::German, QLocale::Germany)), "5. Jan. 2024 14:30");
-    EXPECT_EQ(ScriptRow::dateText(seconds, QLocale::c()), "5 Jan 2024 14:30");
-    // A damaged row must not turn into garbage or a crash.
-    EXPECT_EQ(ScriptRow::dateText(std::nan(""), QLocale::c()), "");
 }

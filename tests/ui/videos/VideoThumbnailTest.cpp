@@ -103,6 +103,40 @@ TEST(VideoThumbnails, PictureFillsTheBoxAndIsCutToRoundedCorners)
     EXPECT_EQ(qAlpha(box.pixel(239, 135)), 0);
 }
 
+TEST(VideoThumbnails, OneBitAndPalettedPicturesAreDrawnInTheirColours)
+{
+    VideoLibraryFixture library;
+    // As another tool may write them: a 1-bit PNG whose two colours are red
+    // and blue, and an 8-bit paletted one.
+    QImage oneBit(320, 180, QImage::Format_Mono);
+    oneBit.setColorTable({qRgb(230, 20, 20), qRgb(20, 20, 230)});
+    oneBit.fill(1);
+    const QString oneBitPath = library.folder() + "/one-bit.png";
+    ASSERT_TRUE(oneBit.save(oneBitPath, "PNG"));
+    ASSERT_EQ(QImage(oneBitPath).depth(), 1) << "the stored file is really 1-bit";
+    QImage paletted(320, 180, QImage::Format_Indexed8);
+    paletted.setColorTable({qRgb(20, 20, 230), qRgb(230, 20, 20)});
+    paletted.fill(1);
+    const QString palettedPath = library.folder() + "/paletted.png";
+    ASSERT_TRUE(paletted.save(palettedPath, "PNG"));
+
+    library.insert({{"one-bit.mp4", oneBitPath, 2000}, {"paletted.mp4", palettedPath, 1000}});
+    auto view = library.showView(QSize(800, 400));
+    ASSERT_TRUE(VideoLibraryFixture::waitForPictures(*view));
+    EXPECT_TRUE(isBlue(centreOfBox(*view, 0))) << std::hex << centreOfBox(*view, 0);
+    EXPECT_TRUE(isRed(centreOfBox(*view, 1))) << std::hex << centreOfBox(*view, 1);
+
+    // The same straight from the box maker, whatever the source format.
+    const QList<std::pair<QImage, bool>> sources
+        = {{oneBit, true}, {oneBit.convertToFormat(QImage::Format_MonoLSB), true}, {paletted, false}};
+    for (const auto &[source, blue] : sources) {
+        const QImage box = VideoThumbnailLoader::fillBox(source, QSize(120, 68), 1.0, 6.0);
+        const QRgb centre = box.pixel(60, 34);
+        EXPECT_TRUE(blue ? isBlue(centre) : isRed(centre)) << source.format() << " " << std::hex << centre;
+        EXPECT_EQ(qAlpha(centre), 255);
+    }
+}
+
 TEST(VideoThumbnails, ABrokenVideoNeverStallsTheWindowAndEndsOnThePlaceholder)
 {
     VideoLibraryFixture library;
@@ -139,6 +173,7 @@ TEST(VideoThumbnails, OnlyRowsOnScreenGetButtonsAndPictures)
     for (int i = 0; i < 500; ++i) {
         rows.append({QString("v%1.mp4").arg(i, 3, 10, QChar('0')), picture, 1000.0 - i});
     }
+    ASSERT_TRUE(library.writeVideo("v499.mp4", "red")); // the one played below
     library.insert(rows);
     auto view = library.showView(QSize(800, 400));
     ASSERT_TRUE(VideoLibraryFixture::waitForPictures(*view));

@@ -12,6 +12,8 @@
 #include <QStandardPaths>
 #include <QToolButton>
 
+#include <limits>
+
 namespace {
 QStringList shownFileNames(VideosListView &view)
 {
@@ -91,6 +93,8 @@ TEST(VideosListView, RowsAndButtonsAreNamedForScreenReaders)
 TEST(VideosListView, ButtonsAndMenuEntriesPlayAndRevealTheRowsOwnFile)
 {
     VideoLibraryFixture library;
+    ASSERT_TRUE(library.writeVideo("a.mp4", "red"));
+    ASSERT_TRUE(QFile::copy(library.pathOf("a.mp4"), library.pathOf("b.mp4")));
     library.insert({{"b.mp4", std::nullopt, 2000}, {"a.mp4", std::nullopt, 1000}});
     auto view = library.showView();
     const QUrl second = QUrl::fromLocalFile(library.pathOf("a.mp4"));
@@ -111,6 +115,66 @@ TEST(VideosListView, ButtonsAndMenuEntriesPlayAndRevealTheRowsOwnFile)
         entries << (action->isSeparator() ? QString("---") : action->text());
     }
     EXPECT_EQ(entries, (QStringList{"播放", "在文件管理器中显示", "---", "删除"}));
+}
+
+TEST(VideosListView, PlayAndRevealOpenNothingButAVideoFile)
+{
+    VideoLibraryFixture library;
+    const auto write = [&](const QString &name, const QByteArray &bytes) {
+        QFile file(library.pathOf(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    const QByteArray launcher = "[Desktop Entry]\nType=Application\nName=x\nExec=sh -c 'touch /tmp/owned'\n";
+    const QByteArray script = "#!/bin/sh\ntouch /tmp/owned\n";
+    write("launcher.desktop", launcher);
+    write("launcher.mp4", launcher); // a launcher named as a video
+    write("script.sh", script);
+    write("script.mp4", script);
+    ASSERT_TRUE(QDir().mkpath(library.pathOf("folder.mp4")));
+    ASSERT_TRUE(QFile::link(library.pathOf("launcher.desktop"), library.pathOf("link.mp4")));
+    ASSERT_TRUE(library.writeVideo("real.mp4", "red"));
+    const QStringList refused
+        = {"launcher.desktop", "launcher.mp4", "script.sh", "script.mp4", "folder.mp4", "link.mp4", "gone.mp4"};
+    QList<VideoLibraryFixture::Row> rows = {{"real.mp4", std::nullopt, 9000}};
+    for (int i = 0; i < refused.size(); ++i) {
+        rows.append({refused[i], std::nullopt, 1000.0 - i});
+    }
+    library.insert(rows);
+    auto view = library.showView(QSize(800, 1200));
+    ASSERT_EQ(view->model()->rowCount(), refused.size() + 1);
+
+    LogCapture log;
+    for (int row = 1; row <= refused.size(); ++row) {
+        const int64_t id = view->model()->video(row).id;
+        view->play(id);
+        view->reveal(id);
+        view->contextMenuForRow(row)->playAction()->trigger();
+    }
+    EXPECT_TRUE(library.openedUrls.isEmpty()) << qPrintable(library.openedUrls.value(0).toString());
+    EXPECT_TRUE(library.revealedUrls.isEmpty());
+    for (const QString &name : refused) {
+        EXPECT_EQ(log.count(QStringLiteral("⚠️ 不是视频文件，不予打开: ") + library.pathOf(name)), 3)
+            << name.toStdString();
+    }
+
+    view->play(view->model()->video(0).id);
+    view->reveal(view->model()->video(0).id);
+    ASSERT_FALSE(library.openedUrls.isEmpty());
+    EXPECT_EQ(library.openedUrls.first(), QUrl::fromLocalFile(library.pathOf("real.mp4")));
+    EXPECT_EQ(library.revealedUrls, QList<QList<QUrl>>{{QUrl::fromLocalFile(library.pathOf("real.mp4"))}});
+}
+
+TEST(VideosListView, RowsWithDamagedTimesAreListedAndDrawn)
+{
+    VideoLibraryFixture library;
+    library.insert({{"far.mp4", std::nullopt, 1e300}, {"fine.mp4", std::nullopt, 1000},
+        {"before.mp4", std::nullopt, -1e18}, {"endless.mp4", std::nullopt, std::numeric_limits<double>::infinity()}});
+    auto view = library.showView(QSize(800, 700));
+    ASSERT_EQ(view->model()->rowCount(), 4);
+    // Drawing every row formats every time; the sanitizer build sees any overflow.
+    EXPECT_FALSE(view->grab().isNull());
+    EXPECT_EQ(library.db().videos().size(), 4) << "nothing was dropped or rewritten";
 }
 
 TEST(VideosListView, DeleteRemovesTheRowAndTrashesTheVideoButKeepsItsThumbnail)
