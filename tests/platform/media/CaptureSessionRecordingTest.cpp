@@ -2,6 +2,8 @@
 #include "RecordingProbe.h"
 #include "capture/MediaProbe.h"
 
+#include "support/MainLoop.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -166,7 +168,10 @@ TEST(CaptureSessionRecording, RemovingTheOutputFinishesTheFile)
     FinishedReports reports;
     const QString path = dir.filePath(QStringLiteral("cut.mp4"));
     run.output.startRecording(path, reports.delegate());
-    QThread::msleep(700);
+    // Removed once pictures reach the file: on a loaded machine the first
+    // can take longer than any fixed wait.
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return run.output.firstPictureTime().has_value(); }, 30000));
+    QThread::msleep(300);
     run.session.removeOutput(&run.output);
     ASSERT_TRUE(reports.waitFor(1));
     EXPECT_FALSE(reports.error().has_value());
