@@ -137,7 +137,7 @@ TEST(SpeechListenerLifecycle, AuthorizationAnswersOnTheMainThread)
 TEST(SpeechListenerLifecycle, HearsStopThenRestartsByItselfAndHearsStart)
 {
     LogCapture log;
-    auto listener = listenerOn(VoiceClips::path(QStringLiteral("stop-then-start.wav")));
+    auto listener = listenerOn(VoiceClips::stopThenStart());
     QStringList commands;
     listener->setOnStartCommand([&] { commands << QStringLiteral("start"); });
     listener->setOnStopCommand([&] { commands << QStringLiteral("stop"); });
@@ -156,7 +156,7 @@ TEST(SpeechListenerLifecycle, HearsAQuietMicrophone)
 {
     // A start phrase twenty decibels down, as from a distant microphone.
     LogCapture log;
-    auto listener = listenerOn(VoiceClips::path(QStringLiteral("keyword/k6-c0-m1-quiet.wav")));
+    auto listener = listenerOn(VoiceClips::command(QStringLiteral("开始录制"), QStringLiteral("quiet")));
     bool started = false;
     listener->setOnStartCommand([&] { started = true; });
     listener->setOnStopCommand([&] { ADD_FAILURE() << "heard as stop"; });
