@@ -185,6 +185,7 @@ TEST(EndToEnd, RecordWithTheButtonThenByVoice)
     ASSERT_TRUE(MainLoop::waitUntil([&] { return !camera->isRecording(); }, 10000))
         << "the stop keyword was not acted on";
     ASSERT_TRUE(MainLoop::waitUntil([&] { return library.videos().size() >= rowsBefore + 2; }, 120000));
+    EXPECT_EQ(log.linesStartingWith(heardStopLine).size(), 1) << "said once, heard once";
 
     // 3. Both files, their pictures and sound, thumbnails and library rows.
     const MediaProbe byButton = MediaProbe::read(buttonFile);

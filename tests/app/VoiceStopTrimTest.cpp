@@ -197,6 +197,8 @@ TEST(VoiceStopTrim, TakeStoppedBySpeakingEndsBeforeThePhrase)
 
     const double written = stoppedAt - firstPicture;
     const double kept = MediaAsset(path).durationSeconds();
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("🎙️ 语音命令触发: 停止录制")).size(), 1)
+        << "said once, heard once";
     EXPECT_EQ(log.linesStartingWith(QStringLiteral("✂️ 已裁掉结尾的语音指令: ")).size(), 1)
         << path.toStdString();
     // The phrase lasts about a second; the recognizer's delay and the margin

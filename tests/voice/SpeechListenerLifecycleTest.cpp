@@ -163,3 +163,21 @@ TEST(SpeechListenerLifecycle, HearsAQuietMicrophone)
     listener->startListening();
     EXPECT_TRUE(MainLoop::waitUntil([&] { return started; }, 15000)) << log.lines().join(u'\n').toStdString();
 }
+
+TEST(SpeechListenerLifecycle, ACommandSaidOnceActsOnceThoughTheMainThreadIsBusyAfterIt)
+{
+    // Stopping a take holds the main thread for a while; the recognizer's
+    // later results of the same phrase wait for it and come past the cooldown.
+    LogCapture log;
+    auto listener = listenerOn(VoiceClips::command(QStringLiteral("结束录制")), 1.0);
+    int stops = 0;
+    listener->setOnStopCommand([&] {
+        ++stops;
+        QThread::msleep(1500);
+    });
+    listener->setOnStartCommand([&] { ADD_FAILURE() << "heard as start"; });
+    listener->startListening();
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return stops > 0; }, 15000)) << log.lines().join(u'\n').toStdString();
+    MainLoop::spin(2500);
+    EXPECT_EQ(stops, 1) << log.lines().join(u'\n').toStdString();
+}
