@@ -277,6 +277,7 @@ Spoken say(const QString &text, double leadSeconds, double tailSeconds)
                 appendQuiet(spoken.samples, gap);
             }
             gap = 0; // the pieces of one word follow with no gap
+            spoken.wordStarts.push_back(double(spoken.samples.size()) / sampleRate);
             spoken.samples.insert(spoken.samples.end(), voice.begin(), voice.end());
             spoken.words << piece;
             spoken.wordEnds.push_back(double(spoken.samples.size()) / sampleRate);

@@ -33,7 +33,8 @@ QStringList wordsOf(const QString &text, QString *missing = nullptr);
 
 struct Spoken {
     std::vector<float> samples;
-    // Where each word's voice ends in `samples`, and its Han characters.
+    // Where each word's voice begins and ends in `samples`, in seconds, and its Han characters.
+    std::vector<double> wordStarts;
     std::vector<double> wordEnds;
     QStringList words;
     QString missing; // characters the recordings lack; nothing was said for them
