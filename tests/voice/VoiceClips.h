@@ -53,6 +53,15 @@ inline QStringList nearMisses()
         QStringLiteral("工作 结束 了，开始 学习")};
 }
 
+// One syllable from a long phrase: the spotter takes each of them for it,
+// and the recognizer must hear what was said ("接受录像" is jie shou, not jie
+// shu; "开设录制" kai she, not kai shi).
+inline QStringList spotterNearMisses()
+{
+    return {QStringLiteral("开学 录+制"), QStringLiteral("结算 录+制"), QStringLiteral("接受 录像"),
+        QStringLiteral("开设 录+制")};
+}
+
 // A stop command, three seconds of quiet, then a start command.
 inline QString stopThenStart()
 {

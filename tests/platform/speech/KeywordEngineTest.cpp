@@ -192,17 +192,16 @@ TEST(KeywordEngine, QuietKeywordIsHeardAfterTheGainStage)
 
 TEST(KeywordEngine, RecognizerOverrulesASpotterFooledByOneSyllable)
 {
-    // One syllable from a keyword: the spotter alone takes some of them for
-    // it, the recognizer hears what was said.
+    // One syllable from a long phrase: the spotter alone takes them for it;
+    // the recognizer, which must hear every syllable, hears what was said.
     const auto engine = commandEngine();
     ASSERT_NE(engine, nullptr);
     int fooled = 0;
-    for (const QString &text :
-        {QStringLiteral("开学 录+制"), QStringLiteral("结算 录+制"), QStringLiteral("开始 入")}) {
+    for (const QString &text : VoiceClips::spotterNearMisses()) {
         const QString wav = RealSpeech::clip(text);
         ASSERT_FALSE(wav.isEmpty()) << text.toStdString();
         fooled += heardIn(engine, wav, KeywordDecoder::Spotter).isEmpty() ? 0 : 1;
         EXPECT_TRUE(heardIn(engine, wav).isEmpty()) << text.toStdString();
     }
-    EXPECT_GE(fooled, 1) << "the near misses no longer fool the spotter: pick others";
+    EXPECT_GE(fooled, 3) << "the near misses no longer fool the spotter: pick others";
 }
