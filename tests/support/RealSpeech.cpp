@@ -228,7 +228,7 @@ bool hasWord(const QString &word)
     return recorded().contains(word);
 }
 
-const std::vector<float> &word(const QString &word)
+std::vector<float> word(const QString &word)
 {
     static QHash<QString, std::vector<float>> decoded;
     std::lock_guard lock(cacheMutex);
@@ -269,7 +269,7 @@ Spoken say(const QString &text, double leadSeconds, double tailSeconds)
     double gap = 0;
     const auto flush = [&] {
         for (const QString &piece : wordsOf(pending, &spoken.missing)) {
-            const std::vector<float> &voice = word(piece);
+            const std::vector<float> voice = word(piece);
             if (voice.empty()) {
                 continue;
             }

@@ -25,7 +25,7 @@ bool hasWord(const QString &word);
 
 // A recorded word's voice, its quiet before and after cut off, peaks at a
 // common level; empty for a word not recorded or not decoded.
-const std::vector<float> &word(const QString &word);
+std::vector<float> word(const QString &word);
 
 // The recorded words `text` is made of, in order; a character no recorded word
 // holds is kept alone, and `missing` says which.
