@@ -22,6 +22,7 @@
 #include "ui/recording/SegmentedControl.h"
 #include "ui/recording/VoiceFeedbackRow.h"
 #include "voice/SpeechRecognitionManager.h"
+#include "voice/VoiceClips.h"
 
 #include "support/LogCapture.h"
 #include "support/MainLoop.h"
@@ -107,8 +108,8 @@ TEST(EndToEnd, RecordWithTheButtonThenByVoice)
     const auto recognizer = SpeechRecognizer::create(QStringLiteral("zh-CN"));
     ASSERT_TRUE(recognizer && recognizer->isAvailable()) << "the speech engine and model";
     const QString sentence = RealSpeech::clip(QStringLiteral("大家 好，欢迎，今天 我们 学习"));
-    const QString start = SpokenCommands::said(QStringLiteral("开始录制"));
-    const QString stop = SpokenCommands::said(QStringLiteral("结束录制"));
+    const QString start = VoiceClips::command(QStringLiteral("开始录制"));
+    const QString stop = VoiceClips::command(QStringLiteral("结束录制"));
     ASSERT_FALSE(sentence.isEmpty() || start.isEmpty() || stop.isEmpty()) << "the recorded words";
     const std::optional<QString> sentenceHeard = SpokenCommands::transcriptOf(recognizer, sentence);
     ASSERT_TRUE(sentenceHeard.has_value());

@@ -17,7 +17,7 @@
 
 #include "support/LogCapture.h"
 #include "support/MainLoop.h"
-#include "support/SpokenCommands.h"
+#include "voice/VoiceClips.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -147,7 +147,7 @@ TEST(VoiceStopTrim, TakeStoppedBySpeakingEndsBeforeThePhrase)
         GTEST_SKIP() << "needs the private PipeWire session: run through tests/with-virtual-devices.sh";
     }
     QTemporaryDir folder;
-    const QString phrase = SpokenCommands::said(QStringLiteral("结束录制"));
+    const QString phrase = VoiceClips::command(QStringLiteral("结束录制"));
     ASSERT_FALSE(phrase.isEmpty()) << "the recorded words";
     const QString feed = folder.filePath(QStringLiteral("feed.wav"));
     std::vector<float> spoken;

@@ -1,7 +1,7 @@
 #pragma once
 
-// Spoken commands for the tests that speak to the listener live: the real
-// speaker's words (support/RealSpeech.h) joined into the phrase, played once.
+// What the listener makes of spoken commands, for the tests that speak to it
+// live (the clips: voice/VoiceClips.h).
 #include "platform/speech/AutomaticGain.h"
 #include "platform/speech/SpeechAudioBufferRecognitionRequest.h"
 #include "platform/speech/SpeechKeywords.h"
@@ -9,7 +9,6 @@
 #include "platform/speech/WavFile.h"
 
 #include "support/MainLoop.h"
-#include "support/RealSpeech.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,13 +31,6 @@ inline Command commandIn(const QString &transcript)
         }
     }
     return Command::none;
-}
-
-// A 16 kHz mono clip of the keyword said once, half a second of quiet before
-// and one after; empty when the recordings are missing.
-inline QString said(const QString &keyword)
-{
-    return RealSpeech::clip(keyword.left(2) + QLatin1Char(' ') + keyword.mid(2));
 }
 
 // The microphone hands the listener 10 ms at a time; the recognizer's
