@@ -1,8 +1,10 @@
 // Where the listener places the start of a spoken stop phrase, against where
 // its voice begins in the clip: the error of the cut that ends a take stopped
-// by voice. Over the stop phrases of the generated clips (tests set, or
-// "full"), said alone after a second of silence, heard through the gain stage
-// as the listener hears them. A positive lag is a start placed late, which
+// by voice. Over the real speaker's stop phrases in every condition
+// (tests/support/RealSpeech.h), then the espeak-ng clips as a stress set
+// (tests set, or "full" as the argument), each said alone after a second of
+// silence, heard through the gain stage as the listener hears them; the real
+// speaker per condition and in all. A positive lag is a start placed late, which
 // eats into the 0.2 s margin; past it the file would keep the phrase's onset.
 #include "capture/VoiceCommandTrim.h"
 #include "platform/speech/AutomaticGain.h"
@@ -10,7 +12,9 @@
 #include "platform/speech/SpeechEngine.h"
 #include "platform/speech/SpeechKeywords.h"
 #include "platform/speech/WavFile.h"
+#include "support/RealSpeech.h"
 #include "support/TestPaths.h"
+#include "voice/VoiceClips.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -45,41 +49,14 @@ double voiceOnsetSeconds(const std::vector<float> &samples)
     }
     return 0.0;
 }
-} // namespace
 
-int main(int argc, char **argv)
+// Prints where the decoder placed the stop phrases' starts against their voice.
+void measure(const char *name, const std::shared_ptr<SpeechEngine> &engine, const std::vector<std::vector<float>> &set)
 {
-    QCoreApplication app(argc, argv);
-    const QString set = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("tests");
-    const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/voice-clips-") + set;
-    if (QProcess::execute(
-            QStringLiteral("bash"), {TestPaths::sourceDir() + QStringLiteral("/tests/generate-voice-clips.sh"), dir, set})
-        != 0) {
-        std::fprintf(stderr, "clip generation failed\n");
-        return 1;
-    }
-    QString error;
-    const auto engine = SpeechEngine::load(SpeechEngineLocation::standard(), &error);
-    if (!engine) {
-        std::fprintf(stderr, "no speech engine: %s\n", qPrintable(error));
-        return 1;
-    }
-    QFile manifest(dir + QStringLiteral("/manifest.tsv"));
-    if (!manifest.open(QIODevice::ReadOnly)) {
-        return 1;
-    }
     std::vector<double> lags;
     int clips = 0;
     int unplaced = 0;
-    for (const QByteArray &line : manifest.readAll().split('\n')) {
-        const QStringList f = QString::fromUtf8(line).split(QLatin1Char('\t'));
-        if (f.size() < 6 || !SpeechKeywords::isStop(f[1]) || f[4] != QLatin1String("alone")) {
-            continue;
-        }
-        std::vector<float> clip;
-        if (!WavFile::read(dir + QLatin1Char('/') + f[0], &clip, &error)) {
-            continue;
-        }
+    for (const std::vector<float> &clip : set) {
         ++clips;
         std::vector<float> samples(size_t(leadSeconds * SpeechEngine::sampleRate), 0.0f);
         samples.insert(samples.end(), clip.begin(), clip.end());
@@ -108,8 +85,8 @@ int main(int argc, char **argv)
         lags.push_back(*start - onset);
     }
     if (lags.empty()) {
-        std::printf("no stop phrase heard in %d clips\n", clips);
-        return 0;
+        std::printf("%s: no stop phrase heard in %d clips\n", name, clips);
+        return;
     }
     std::sort(lags.begin(), lags.end());
     double sum = 0.0;
@@ -118,12 +95,63 @@ int main(int argc, char **argv)
     }
     const double margin = VoiceCommandTrim::marginSeconds;
     const auto intoPhrase = std::count_if(lags.begin(), lags.end(), [&](double lag) { return lag > margin; });
-    std::printf("stop phrases heard: %zu of %d clips, %d without a time\n", lags.size(), clips, unplaced);
-    std::printf("placed start minus voice onset: min %+.3f s, median %+.3f s, mean %+.3f s, max %+.3f s\n",
+    std::printf("%s\n  stop phrases heard: %zu of %d clips, %d without a time\n", name, lags.size(), clips, unplaced);
+    std::printf("  placed start minus voice onset: min %+.3f s, median %+.3f s, mean %+.3f s, max %+.3f s\n",
         lags.front(), lags[lags.size() / 2], sum / double(lags.size()), lags.back());
-    std::printf("cut with the %.1f s margin ends before the voice by: min %.3f s, median %.3f s, max %.3f s\n", margin,
-        margin - lags.back(), margin - lags[lags.size() / 2], margin - lags.front());
+    std::printf("  cut with the %.1f s margin ends before the voice by: min %.3f s, median %.3f s, max %.3f s\n",
+        margin, margin - lags.back(), margin - lags[lags.size() / 2], margin - lags.front());
     std::printf(
-        "cuts that would keep the phrase's onset: %lld of %zu\n", static_cast<long long>(intoPhrase), lags.size());
+        "  cuts that would keep the phrase's onset: %lld of %zu\n", static_cast<long long>(intoPhrase), lags.size());
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QString error;
+    const auto engine = SpeechEngine::load(SpeechEngineLocation::standard(), &error);
+    if (!engine) {
+        std::fprintf(stderr, "no speech engine: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::vector<std::vector<float>> real;
+    for (const QString &condition : RealSpeech::conditions()) {
+        std::vector<std::vector<float>> inCondition;
+        int variant = 0;
+        for (const SpeechKeyword &keyword : SpeechKeywords::all()) {
+            if (SpeechKeywords::isStop(keyword.label)) {
+                const RealSpeech::Spoken spoken = RealSpeech::say(VoiceClips::spoken(keyword.label), 0.0, 1.0);
+                inCondition.push_back(RealSpeech::inCondition(spoken.samples, condition, variant++));
+            }
+        }
+        measure(qPrintable(QStringLiteral("real speaker, ") + condition), engine, inCondition);
+        real.insert(real.end(), inCondition.begin(), inCondition.end());
+    }
+    measure("real speaker, every condition", engine, real);
+
+    const QString set = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("tests");
+    const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/voice-clips-") + set;
+    if (QProcess::execute(QStringLiteral("bash"),
+            {TestPaths::sourceDir() + QStringLiteral("/tests/generate-voice-clips.sh"), dir, set})
+        != 0) {
+        std::fprintf(stderr, "clip generation failed\n");
+        return 1;
+    }
+    QFile manifest(dir + QStringLiteral("/manifest.tsv"));
+    if (!manifest.open(QIODevice::ReadOnly)) {
+        return 1;
+    }
+    std::vector<std::vector<float>> synthetic;
+    for (const QByteArray &line : manifest.readAll().split('\n')) {
+        const QStringList f = QString::fromUtf8(line).split(QLatin1Char('\t'));
+        if (f.size() < 6 || !SpeechKeywords::isStop(f[1]) || f[4] != QLatin1String("alone")) {
+            continue;
+        }
+        std::vector<float> clip;
+        if (WavFile::read(dir + QLatin1Char('/') + f[0], &clip, &error)) {
+            synthetic.push_back(std::move(clip));
+        }
+    }
+    measure("stress set: espeak-ng", engine, synthetic);
     return 0;
 }

@@ -78,6 +78,7 @@ void SpeechRecognitionManager::startListening()
     request->shouldReportPartialResults = true;
     request->requiresOnDeviceRecognition = false;
     m_request = request;
+    m_transcriptUsed = 0;
 
     AudioInputNode &inputNode = m_audioEngine->inputNode();
     const AudioFormat recordingFormat = inputNode.outputFormatForBus(0);
@@ -121,7 +122,9 @@ void SpeechRecognitionManager::handleRecognition(
             }
         });
         m_resultStopPhraseStart = result->stopPhraseStartTime;
-        checkVoiceCommands(text);
+        if (checkVoiceCommands(text.mid(m_transcriptUsed))) {
+            m_transcriptUsed = text.size();
+        }
         m_resultStopPhraseStart.reset();
         if (result->isFinal) {
             MainQueue::after(0.1, this, [self] {
@@ -141,11 +144,11 @@ void SpeechRecognitionManager::handleRecognition(
     }
 }
 
-void SpeechRecognitionManager::checkVoiceCommands(const QString &text)
+bool SpeechRecognitionManager::checkVoiceCommands(const QString &text)
 {
     const double now = m_clock();
     if (!(now - m_lastTriggerTime > m_triggerCooldownSeconds)) {
-        return;
+        return false;
     }
 
     QString normalized = text.toLower();
@@ -159,7 +162,7 @@ void SpeechRecognitionManager::checkVoiceCommands(const QString &text)
         keyword = firstContained(normalized, startKeywords);
     }
     if (keyword.isEmpty()) {
-        return;
+        return false;
     }
 
     m_lastTriggerTime = now;
@@ -184,6 +187,7 @@ void SpeechRecognitionManager::checkVoiceCommands(const QString &text)
             self->restartListening();
         }
     });
+    return true;
 }
 
 void SpeechRecognitionManager::restartListening()

@@ -48,7 +48,8 @@ public:
     void resumeAfterRecording();
 
     // Command detection on a transcript; the result handler's step, open to tests.
-    void checkVoiceCommands(const QString &text);
+    // True when the text held a command that was acted on.
+    bool checkVoiceCommands(const QString &text);
 
     // When the spoken phrase of the command last accepted began, in seconds of
     // the steady clock; none for a start command, or when the engine could
@@ -86,6 +87,10 @@ private:
     Clock m_clock;
     double m_lastTriggerTime;
     std::optional<double> m_resultStopPhraseStart; // of the result being checked
+    // How much of this task's transcript a command was already taken from:
+    // its later results repeat it, and a busy main thread may let them
+    // through after the cooldown.
+    qsizetype m_transcriptUsed = 0;
     std::optional<double> m_lastCommandPhraseStart;
     const double m_triggerCooldownSeconds = 0.8;
 };

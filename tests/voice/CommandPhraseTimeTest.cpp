@@ -15,7 +15,7 @@ TEST(CommandPhraseTime, StopCarriesWhenItsPhraseBeganAndStartCarriesNone)
 {
     SpeechRecognitionManager listener(SpeechRecognizer::create(QStringLiteral("zh-CN")),
         std::make_unique<AudioEngine>(
-            std::make_unique<WavFileInput>(VoiceClips::path(QStringLiteral("stop-then-start.wav")))),
+            std::make_unique<WavFileInput>(VoiceClips::stopThenStart())),
         nullptr);
     std::optional<double> atStop;
     double stopActionTime = 0;

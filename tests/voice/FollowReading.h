@@ -1,8 +1,9 @@
 #pragma once
 
 #include "platform/speech/SpeechEngine.h"
-#include "support/TestPaths.h"
 #include "platform/speech/WavFile.h"
+#include "support/RealSpeech.h"
+#include "support/TestPaths.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -176,6 +177,72 @@ inline Reading chineseReading(const QList<Step> &plan)
             reading.samples.insert(reading.samples.end(), clip.begin(), clip.end());
             appendQuiet(reading.samples, c + 1 < line.clauses.size() ? 0.25 : 0.5);
         }
+        sentence.end = reading.seconds();
+        sentence.syllableCount = int(reading.syllables.size()) - sentence.firstSyllable;
+        reading.sentences.push_back(sentence);
+    }
+    appendQuiet(reading.samples, 0.5);
+    return reading;
+}
+
+// The script of the real speaker's recorded words, a sentence a line, its
+// words apart: tests/voice/follow-script-recorded.txt.
+inline QStringList recordedScript()
+{
+    QFile file(TestPaths::sourceDir() + QStringLiteral("/tests/voice/follow-script-recorded.txt"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// That script as the prompter shows it.
+inline QString recordedParagraph()
+{
+    return recordedScript().join(QString()).remove(QLatin1Char(' '));
+}
+
+// The recorded script read by the plan at a natural pace: the speaker's words
+// with short gaps, pauses at punctuation, half a second between sentences.
+// Syllable ends are spread evenly over each word's voice.
+inline Reading recordedReading(const QList<Step> &plan)
+{
+    const QStringList script = recordedScript();
+    std::vector<std::vector<int>> positions;
+    int offset = 0;
+    for (const QString &line : script) {
+        const QString shown = QString(line).remove(QLatin1Char(' '));
+        std::vector<int> sentence;
+        for (int i = 0; i < shown.size(); ++i) {
+            if (shown.at(i).script() == QChar::Script_Han) {
+                sentence.push_back(offset + i);
+            }
+        }
+        positions.push_back(sentence);
+        offset += int(shown.size());
+    }
+    Reading reading;
+    appendQuiet(reading.samples, 0.5);
+    for (const Step &step : plan) {
+        if (step.sentence < 0) {
+            appendQuiet(reading.samples, step.pauseSeconds);
+            continue;
+        }
+        const RealSpeech::Spoken spoken = RealSpeech::say(script[step.sentence], 0.0, 0.5);
+        const double base = reading.seconds();
+        Sentence sentence{step.sentence, base, 0, int(reading.syllables.size()), 0};
+        const auto &chars = positions[size_t(step.sentence)];
+        size_t syllable = 0;
+        for (qsizetype w = 0; w < spoken.words.size(); ++w) {
+            const int count = int(spoken.words[w].size());
+            const double start = spoken.wordStarts[size_t(w)], end = spoken.wordEnds[size_t(w)];
+            for (int k = 0; k < count; ++k) {
+                const int position = syllable < chars.size() ? chars[syllable] : chars.back();
+                reading.syllables.push_back({step.sentence, position, base + start + (end - start) * (k + 1) / count});
+                ++syllable;
+            }
+        }
+        reading.samples.insert(reading.samples.end(), spoken.samples.begin(), spoken.samples.end());
         sentence.end = reading.seconds();
         sentence.syllableCount = int(reading.syllables.size()) - sentence.firstSyllable;
         reading.sentences.push_back(sentence);

@@ -33,21 +33,6 @@ constexpr double unknownTime = std::numeric_limits<double>::quiet_NaN();
 // syllable (measured on the keyword clips); the phrase began that much earlier.
 constexpr double syllableLagSeconds = 0.1;
 
-// Where `tokens` holds `needle` with at most `misses` tokens different, or -1.
-qsizetype findNearly(const QStringList &tokens, const QStringList &needle, int misses)
-{
-    for (qsizetype start = 0; start + needle.size() <= tokens.size(); ++start) {
-        int different = 0;
-        for (qsizetype i = 0; i < needle.size() && different <= misses; ++i) {
-            different += tokens[start + i] == needle[i] ? 0 : 1;
-        }
-        if (different <= misses) {
-            return start;
-        }
-    }
-    return -1;
-}
-
 // When each token of a result was said, in stream seconds: the recognizer
 // times them from the start of the segment, which its JSON gives.
 QList<double> tokenTimes(const sherpa::OnlineRecognizerResult &result)
@@ -162,11 +147,12 @@ void KeywordDecoder::confirmPending(QStringList &found)
         m_pendingLabel.clear(); // a word of another keyword list (tests)
         return;
     }
-    // A long phrase may have one token misheard; a short one, none: "节目录"
-    // is one token away from "结束录", "开始入" from "开始录".
+    // Every syllable, also of a long phrase: with one allowed to differ, the
+    // real speaker's "接受录像" and "开设录制" were taken for "结束录像" and
+    // "开始录制", and no keyword needed the allowance to be heard.
     const QStringList &needle = patterns[k];
-    const int misses = needle.size() >= 8 ? 1 : 0;
-    const qsizetype at = findNearly(m_previousTokens + m_segmentTokens.mid(m_matchedTokens), needle, misses);
+    const int end = findSequence(m_previousTokens + m_segmentTokens.mid(m_matchedTokens), 0, needle);
+    const qsizetype at = end < 0 ? -1 : end - needle.size();
     if (at >= 0) {
         const double start = timeAt(m_previousTimes + m_segmentTimes.mid(m_matchedTokens), at);
         m_matchedTokens = int(m_segmentTokens.size());

@@ -12,7 +12,8 @@
 // Two listeners run on the same audio: the keyword spotter, and the streaming
 // recognizer (toned pinyin of everything said). A keyword counts when the
 // recognizer's syllables, tones dropped, hold all of it, or when the spotter
-// hears one of the long phrases and the recognizer agrees on all but one token.
+// hears one of the long phrases and the recognizer hears all of its syllables
+// too, within a moment.
 class KeywordDecoder {
 public:
     enum Method { Spotter = 1, Syllables = 2, Both = 3 };

@@ -1,12 +1,13 @@
 // The keyword engine on real audio: the model's recordings of real speech and
-// the generated Mandarin clips, heard after the gain stage as the listener
-// hears them.
+// phrases of the real speaker's words, heard after the gain stage as the
+// listener hears them. bench/voice_bench.cpp measures the whole set.
 #include "platform/speech/AutomaticGain.h"
 #include "platform/speech/KeywordDecoder.h"
 #include "platform/speech/SpeechEngine.h"
 #include "platform/speech/SpeechKeywords.h"
 #include "platform/speech/WavFile.h"
 
+#include "support/RealSpeech.h"
 #include "voice/VoiceClips.h"
 
 #include <QFile>
@@ -49,10 +50,22 @@ std::shared_ptr<SpeechEngine> commandEngine()
     return engine;
 }
 
-QString describe(const VoiceClips::Clip &clip, const QStringList &heard)
+// What the engine hears in the real speaker's phrase, in a condition.
+QStringList heardSaying(const std::shared_ptr<SpeechEngine> &engine, const QString &text,
+    const QString &condition = QStringLiteral("clean"))
 {
-    return QStringLiteral("%1 (%2, %3) heard [%4]")
-        .arg(clip.text, clip.voice, clip.condition, heard.join(QStringLiteral(",")));
+    const QString wav = RealSpeech::clip(text, condition);
+    EXPECT_FALSE(wav.isEmpty()) << "not made: " << text.toStdString() << " " << condition.toStdString();
+    return wav.isEmpty() ? QStringList{} : heardIn(engine, wav);
+}
+
+// Heard once, as the keyword's command: a shorter phrase of the same command counts.
+void expectHeardAs(const QString &keyword, const QStringList &heard, const QString &what)
+{
+    ASSERT_EQ(heard.size(), 1) << what.toStdString() << " heard [" << heard.join(u',').toStdString() << "]";
+    EXPECT_EQ(SpeechKeywords::isStop(heard.first()), SpeechKeywords::isStop(keyword))
+        << what.toStdString() << " heard as " << heard.first().toStdString();
+    EXPECT_TRUE(keyword.startsWith(heard.first())) << what.toStdString() << " heard as " << heard.first().toStdString();
 }
 } // namespace
 
@@ -135,126 +148,60 @@ TEST(KeywordEngine, FindsWordsOfRealSpeech)
     EXPECT_TRUE(spot(QStringLiteral("6.wav")).isEmpty());
 }
 
-namespace {
-// No command in any script sentence of one voice; returns how many there were.
-int expectNoCommandInSentencesOf(const QString &voice)
-{
-    const auto engine = commandEngine();
-    if (!engine) {
-        return 0;
-    }
-    int sentences = 0;
-    for (const VoiceClips::Clip &clip : VoiceClips::manifest()) {
-        if (clip.label.isEmpty() && clip.voice == voice) {
-            const QStringList heard = heardIn(engine, clip.path);
-            EXPECT_TRUE(heard.isEmpty()) << describe(clip, heard).toStdString();
-            sentences += 1;
-        }
-    }
-    return sentences;
-}
-} // namespace
-
-TEST(KeywordEngine, NoCommandInScriptSentencesOfAMaleVoice)
-{
-    EXPECT_GE(expectNoCommandInSentencesOf(QStringLiteral("m1")), 60);
-}
-
-TEST(KeywordEngine, NoCommandInScriptSentencesOfAFemaleVoice)
-{
-    EXPECT_GE(expectNoCommandInSentencesOf(QStringLiteral("f2")), 60);
-}
-
-TEST(KeywordEngine, NoCommandInRealSpeechOrSilence)
+TEST(KeywordEngine, EachKeywordSaidAloneIsHeardAsItsCommand)
 {
     const auto engine = commandEngine();
     ASSERT_NE(engine, nullptr);
-    for (int i = 0; i <= 6; ++i) {
-        const QString wav = VoiceClips::realSpeech(QStringLiteral("%1.wav").arg(i));
-        EXPECT_TRUE(heardIn(engine, wav).isEmpty()) << wav.toStdString();
+    for (const SpeechKeyword &keyword : SpeechKeywords::all()) {
+        expectHeardAs(keyword.label, heardSaying(engine, VoiceClips::spoken(keyword.label)), keyword.label);
     }
-    // A quiet room, however long, is not lifted into something heard.
-    std::mt19937 random(7);
-    std::normal_distribution<float> hiss(0.0f, 0.0003f);
-    std::vector<float> room(16000 * 20);
-    for (float &sample : room) {
-        sample = hiss(random);
-    }
-    EXPECT_TRUE(heardIn(engine, room).isEmpty());
-    EXPECT_TRUE(heardIn(engine, std::vector<float>(16000 * 5, 0.0f)).isEmpty());
 }
 
-TEST(KeywordEngine, CommandClipsAreHeardAndNeverAsTheOtherCommand)
+TEST(KeywordEngine, KeywordsAtTheStartMiddleOrEndOfASentenceAreHeardAsTheirCommand)
 {
     const auto engine = commandEngine();
     ASSERT_NE(engine, nullptr);
-    QMap<QString, int> heardClean;
-    int stopHeard = 0;
-    for (const VoiceClips::Clip &clip : VoiceClips::manifest()) {
-        if (clip.label.isEmpty()) {
-            continue;
-        }
-        const QStringList heard = heardIn(engine, clip.path);
-        // Above all a start phrase must never stop a take, nor a stop phrase start one.
-        for (const QString &word : heard) {
-            EXPECT_EQ(SpeechKeywords::isStop(word), SpeechKeywords::isStop(clip.label))
-                << describe(clip, heard).toStdString();
-        }
-        if (clip.condition == QStringLiteral("clean") && !heard.isEmpty()) {
-            heardClean[clip.label] += 1;
-            stopHeard += SpeechKeywords::isStop(clip.label) ? 1 : 0;
-        }
+    const QStringList carriers = VoiceClips::carriers();
+    int k = 0;
+    for (const SpeechKeyword &keyword : SpeechKeywords::all()) {
+        const QString text = VoiceClips::inSentence(keyword.label, carriers[k++ % carriers.size()]);
+        expectHeardAs(keyword.label, heardSaying(engine, text), text);
     }
-    // Each start phrase has six clean clips (two voices, alone and in two
-    // sentences). The synthetic voice's 停 and 结 come out as 尖 and 别 to the
-    // model, so few stop clips are heard; the floor guards what is (see
-    // bench/voice_bench.cpp for the figures).
-    for (const QString &start : {QStringLiteral("开始录制"), QStringLiteral("开始录像"), QStringLiteral("开始录")}) {
-        EXPECT_GE(heardClean.value(start), 4) << start.toStdString();
+}
+
+TEST(KeywordEngine, SentencesThatShareSyllablesWithAKeywordAreHeardAsNothing)
+{
+    const auto engine = commandEngine();
+    ASSERT_NE(engine, nullptr);
+    for (const QString &text : VoiceClips::nearMisses()) {
+        const QStringList heard = heardSaying(engine, text);
+        EXPECT_TRUE(heard.isEmpty()) << text.toStdString() << " heard [" << heard.join(u',').toStdString() << "]";
     }
-    EXPECT_GE(heardClean.value(QStringLiteral("结束录制")), 3);
-    EXPECT_GE(stopHeard, 4);
 }
 
 TEST(KeywordEngine, QuietKeywordIsHeardAfterTheGainStage)
 {
+    // Twenty decibels down, over the faint hiss of a microphone input.
     const auto engine = commandEngine();
     ASSERT_NE(engine, nullptr);
-    int quietClips = 0;
-    for (const VoiceClips::Clip &clip : VoiceClips::manifest()) {
-        if (clip.condition != QStringLiteral("quiet") || clip.voice != QStringLiteral("m1")) {
-            continue;
-        }
-        // Twenty decibels down; the clips of these keywords are heard at full level.
-        const QStringList heard = heardIn(engine, clip.path);
-        if (clip.label == QStringLiteral("开始录制") || clip.label == QStringLiteral("结束录制")) {
-            EXPECT_FALSE(heard.isEmpty()) << describe(clip, heard).toStdString();
-        }
-        for (const QString &word : heard) {
-            EXPECT_EQ(SpeechKeywords::isStop(word), SpeechKeywords::isStop(clip.label));
-        }
-        quietClips += 1;
+    for (const SpeechKeyword &keyword : SpeechKeywords::all()) {
+        expectHeardAs(keyword.label, heardSaying(engine, VoiceClips::spoken(keyword.label), QStringLiteral("quiet")),
+            keyword.label + QStringLiteral(" (quiet)"));
     }
-    EXPECT_EQ(quietClips, 9);
 }
 
 TEST(KeywordEngine, RecognizerOverrulesASpotterFooledByOneSyllable)
 {
-    // "开始入职" and "开心录制" are one syllable from "开始录制": the spotter
-    // alone takes them for it, the recognizer hears what was said.
+    // One syllable from a long phrase: the spotter alone takes them for it;
+    // the recognizer, which must hear every syllable, hears what was said.
     const auto engine = commandEngine();
     ASSERT_NE(engine, nullptr);
-    int checked = 0, fooled = 0;
-    for (const VoiceClips::Clip &clip : VoiceClips::manifest()) {
-        const bool nearMiss = (clip.text == QStringLiteral("他下个月开始入职") && clip.voice == QStringLiteral("m1"))
-            || (clip.text == QStringLiteral("开心录制每一天") && clip.voice == QStringLiteral("f2"));
-        if (!nearMiss || clip.condition != QStringLiteral("clean")) {
-            continue;
-        }
-        fooled += heardIn(engine, clip.path, KeywordDecoder::Spotter).isEmpty() ? 0 : 1;
-        EXPECT_TRUE(heardIn(engine, clip.path).isEmpty()) << clip.text.toStdString();
-        checked += 1;
+    int fooled = 0;
+    for (const QString &text : VoiceClips::spotterNearMisses()) {
+        const QString wav = RealSpeech::clip(text);
+        ASSERT_FALSE(wav.isEmpty()) << text.toStdString();
+        fooled += heardIn(engine, wav, KeywordDecoder::Spotter).isEmpty() ? 0 : 1;
+        EXPECT_TRUE(heardIn(engine, wav).isEmpty()) << text.toStdString();
     }
-    EXPECT_EQ(checked, 2);
-    EXPECT_GE(fooled, 1) << "the near misses no longer fool the spotter: pick others";
+    EXPECT_GE(fooled, 3) << "the near misses no longer fool the spotter: pick others";
 }

@@ -22,7 +22,7 @@ std::vector<float> phraseAfterSilence()
 {
     std::vector<float> clip;
     QString error;
-    EXPECT_TRUE(WavFile::read(VoiceClips::path(QStringLiteral("keyword/k1-c0-m1-clean.wav")), &clip, &error))
+    EXPECT_TRUE(WavFile::read(VoiceClips::command(QStringLiteral("结束录制")), &clip, &error))
         << error.toStdString();
     std::vector<float> samples(size_t(leadSeconds * 16000), 0.0f);
     samples.insert(samples.end(), clip.begin(), clip.end());

@@ -58,7 +58,7 @@ TEST(SpeechRecognitionTask, TranscriptGrowsWithEachKeywordAndEndsFinal)
     auto request = std::make_shared<SpeechAudioBufferRecognitionRequest>();
     Reports reports;
     auto task = recognizer->recognitionTask(request, reports.handler());
-    feed(*request, VoiceClips::path(QStringLiteral("stop-then-start.wav")));
+    feed(*request, VoiceClips::stopThenStart());
     request->endAudio();
     ASSERT_TRUE(MainLoop::waitUntil([&] { return reports.finals > 0; }, 15000));
     EXPECT_FALSE(reports.offMainThread);
@@ -86,7 +86,7 @@ TEST(SpeechRecognitionTask, CancelledTaskReportsNothingEvenWhatWasAlreadyPosted)
     auto request = std::make_shared<SpeechAudioBufferRecognitionRequest>();
     Reports reports;
     auto task = recognizer->recognitionTask(request, reports.handler());
-    feed(*request, VoiceClips::path(QStringLiteral("keyword/k6-c0-m1-clean.wav")));
+    feed(*request, VoiceClips::command(QStringLiteral("开始录制")));
     request->endAudio();
     // Let the worker post all its results without letting them run.
     while (!task->isFinished()) {

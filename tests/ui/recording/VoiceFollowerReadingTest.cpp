@@ -1,6 +1,7 @@
-// The teleprompter following generated readings through the real engine: a
-// paragraph of 21 sentences read with pauses, one sentence skipped and one
-// read twice; a reset in the middle of a reading; a script in English only.
+// The teleprompter following readings through the real engine: a paragraph
+// of 21 sentences of the real speaker's words read with pauses, one sentence
+// skipped and one read twice; a reset in the middle of a reading; a script in
+// English only (espeak-ng's English voice).
 #include "FollowSimulation.h"
 
 #include "ui/recording/TeleprompterScroller.h"
@@ -38,7 +39,7 @@ TEST(VoiceFollowerReading, FollowsParagraphWithPausesSkipAndRepeat)
 {
     // Sentence 9 is left out, 13 is read twice, and there are two pauses.
     QList<Step> plan;
-    for (int s = 0; s < chineseScript().size(); ++s) {
+    for (int s = 0; s < recordedScript().size(); ++s) {
         if (s == 9) {
             continue;
         }
@@ -50,12 +51,12 @@ TEST(VoiceFollowerReading, FollowsParagraphWithPausesSkipAndRepeat)
             plan << Step::pause(3.5);
         }
     }
-    const Reading reading = chineseReading(plan);
+    const Reading reading = recordedReading(plan);
     ASSERT_EQ(reading.sentences.size(), 21u);
     const std::vector<Transcript> heard = transcripts(reading.samples);
     ASSERT_FALSE(heard.empty()) << "the engine heard nothing";
 
-    FollowSimulation run(chineseParagraph());
+    FollowSimulation run(recordedParagraph());
     run.play(heard, 0, reading.seconds());
     const std::vector<FollowSimulation::Sample> &samples = run.samples();
     ASSERT_GT(run.offsetAt(reading.seconds()), run.view().maximumOffset() * 0.8) << "the text did not get to the end";
@@ -109,10 +110,10 @@ TEST(VoiceFollowerReading, ResetGoesBackToTheTopAndFollowsFromThere)
         first << Step::read(s);
     }
     QList<Step> again = {Step::read(0), Step::read(1), Step::read(2), Step::read(3), Step::read(4)};
-    const Reading before = chineseReading(first);
-    const Reading after = chineseReading(again);
+    const Reading before = recordedReading(first);
+    const Reading after = recordedReading(again);
 
-    FollowSimulation run(chineseParagraph());
+    FollowSimulation run(recordedParagraph());
     run.play(transcripts(before.samples), 0, before.seconds());
     const double reached = run.state().scrollOffset();
     ASSERT_GT(reached, 0);

@@ -130,7 +130,7 @@ TEST(VoiceFollower, ListenerCommandsStillWorkAndTheStopPhraseMovesNothing)
     view.resize(560, 300);
     SpeechRecognitionManager listener(SpeechRecognizer::create(QStringLiteral("zh-CN")),
         std::make_unique<AudioEngine>(
-            std::make_unique<WavFileInput>(VoiceClips::path(QStringLiteral("stop-then-start.wav")), 2.0)),
+            std::make_unique<WavFileInput>(VoiceClips::stopThenStart(), 2.0)),
         nullptr);
     VoiceFollower *follower = VoiceFollower::attach(&state, &view, &listener);
     ASSERT_EQ(follower->parent(), &view);
