@@ -76,11 +76,16 @@ void CameraManager::startRecording()
     }
     const QString path = unusedPath(m_saveFolder, generateFileName());
     m_currentRecordingURL = path;
+    // Fixed now and carried with the take: a later take's choice must not
+    // decide how this one is cropped.
+    const VideoAspectRatio aspectRatio = m_pendingAspectRatio.load();
+    m_takeAspectRatio = aspectRatio;
     // Listed until its library row is in, so a take cut off by a crash is finished at the next start.
-    TakeJournal::shared().noteStarted(path, m_pendingAspectRatio.load());
+    TakeJournal::shared().noteStarted(path, aspectRatio);
     QDir().mkpath(QFileInfo(path).absolutePath());
-    m_takeState = TakeState::starting;
     m_stopRequested = false;
+    setLastTakeFailure(QString());
+    setTakeState(TakeState::starting);
     const quint64 take = ++m_take;
     auto progress = std::make_shared<TakeProgress>();
     m_takeProgress = progress;
@@ -90,7 +95,8 @@ void CameraManager::startRecording()
     const QPointer<CameraManager> manager(this);
     std::weak_ptr<Liveness> alive = m_alive;
     onSessionWorker([session = m_captureSession, output = m_videoOutput, provider = m_deviceProvider, path, take,
-                        progress, manager, alive, processes = m_processesTakes, self = this] {
+                        progress, manager, alive, processes = m_processesTakes, self = this, aspectRatio,
+                        gate = m_finishedReportGate] {
         if (!session->isRunning()) {
             session->startRunning();
         }
@@ -127,7 +133,7 @@ void CameraManager::startRecording()
 
         output->startRecording(
             path,
-            [manager, alive, processes, self, take, progress](
+            [manager, alive, processes, self, take, progress, aspectRatio, gate](
                 const QString &file, const std::optional<QString> &error) {
                 progress->finished = true;
                 MainQueue::post(QCoreApplication::instance(), [manager, take, error] {
@@ -135,12 +141,19 @@ void CameraManager::startRecording()
                         manager->takeFinished(take, error);
                     }
                 });
-                // Held through the hand-over, so the manager cannot go meanwhile.
-                if (const auto token = alive.lock()) {
-                    std::lock_guard lock(token->mutex);
-                    if (token->isAlive && *processes) {
-                        self->fileOutputDidFinishRecording(file, error);
+                auto report = [alive, processes, self, file, error, aspectRatio] {
+                    // Held through the hand-over, so the manager cannot go meanwhile.
+                    if (const auto token = alive.lock()) {
+                        std::lock_guard lock(token->mutex);
+                        if (token->isAlive && *processes) {
+                            self->fileOutputDidFinishRecording(file, error, aspectRatio);
+                        }
                     }
+                };
+                if (gate) {
+                    gate(std::move(report));
+                } else {
+                    report();
                 }
             },
             [manager, take] {
@@ -172,13 +185,14 @@ void CameraManager::takeStarted(quint64 take, bool started)
     if (take != m_take || m_takeState != TakeState::starting) {
         return;
     }
-    // A stop asked for meanwhile follows the start on the worker.
-    if (!started || m_stopRequested) {
-        m_takeState = TakeState::idle;
+    if (!started) {
+        // The capture layer has logged why; the screen says it too.
+        setTakeState(TakeState::idle);
         setRecordingStartedAt(std::nullopt);
+        setLastTakeFailure(QStringLiteral("无法开始录制"));
         return;
     }
-    m_takeState = TakeState::recording;
+    setTakeState(TakeState::recording);
     setIsRecording(true);
 }
 
@@ -189,10 +203,12 @@ void CameraManager::takeFinished(quint64 take, const std::optional<QString> &err
     }
     // The take ended by itself: camera gone, disk full, file not writable. A
     // start that was refused has said why already.
-    m_takeState = TakeState::idle;
+    setTakeState(TakeState::idle);
     setRecordingStartedAt(std::nullopt);
     if (!m_stopRequested && m_takeProgress && m_takeProgress->written) {
-        Log::line(QStringLiteral("❌ 录制意外结束: ") + errorDescription.value_or(QStringLiteral("unknown")));
+        const QString reason = errorDescription.value_or(QStringLiteral("unknown"));
+        Log::line(QStringLiteral("❌ 录制意外结束: ") + reason);
+        setLastTakeFailure(QStringLiteral("录制意外结束: ") + reason);
     }
     if (m_isRecording) {
         setIsRecording(false);
@@ -206,6 +222,33 @@ void CameraManager::takeWroteFirstPicture(quint64 take, double at)
         return;
     }
     setRecordingStartedAt(at);
+}
+
+void CameraManager::setTakeState(TakeState state)
+{
+    m_takeState = state;
+    const bool starting = state == TakeState::starting;
+    if (m_isStartingRecording != starting) {
+        m_isStartingRecording = starting;
+        Q_EMIT isStartingRecordingChanged();
+    }
+}
+
+void CameraManager::setLastTakeFailure(const QString &failure)
+{
+    if (m_lastTakeFailure == failure) {
+        return;
+    }
+    m_lastTakeFailure = failure;
+    Q_EMIT lastTakeFailureChanged();
+}
+
+std::optional<VideoAspectRatio> CameraManager::takeAspectRatio() const
+{
+    if (!isTakeUnderWay()) {
+        return std::nullopt;
+    }
+    return m_takeAspectRatio;
 }
 
 void CameraManager::setRecordingStartedAt(std::optional<double> at)
@@ -232,8 +275,11 @@ void CameraManager::stopRecording()
         }
         output->stopRecording();
     });
-    if (m_takeState == TakeState::recording) {
-        m_takeState = TakeState::idle;
+    // A take still starting ends here too: the stop follows its start on the
+    // worker, and its late report finds the state moved on.
+    const bool wasRecording = m_takeState == TakeState::recording;
+    setTakeState(TakeState::idle);
+    if (wasRecording) {
         MainQueue::post(this, [this] { setIsRecording(false); });
     }
 }

@@ -157,7 +157,7 @@ TEST(TakeJournalKill, DISABLED_ChildExportsUntilKilled)
     TakeJournal::shared().noteStarted(path, VideoAspectRatio::ratio1x1);
     CameraManager manager(std::make_shared<StaticDeviceProvider>(), TestDevices::permissions());
     manager.configureResolution(VideoResolution::p720, VideoAspectRatio::ratio1x1);
-    std::thread([&] { manager.fileOutputDidFinishRecording(path, std::nullopt); }).join();
+    std::thread([&] { manager.fileOutputDidFinishRecording(path, std::nullopt, VideoAspectRatio::ratio1x1); }).join();
 
     // The moment the export has written anything, the whole program freezes,
     // so that the kill finds it mid-export however fast the machine is.
