@@ -7,6 +7,7 @@
 #include "capture/CameraManager.h"
 #include "library/DatabaseManager.h"
 #include "platform/media/CaptureSession.h"
+#include "platform/media/MediaRuntime.h"
 #include "ui/recording/CameraRow.h"
 #include "ui/recording/RecordButton.h"
 #include "ui/recording/RecordingControlPanel.h"
@@ -96,6 +97,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    MediaRuntime::initialise(&argc, &argv);
     QApplication application(argc, argv);
     const QString saveFolder = home.filePath(QStringLiteral("takes"));
     QDir().mkpath(saveFolder);
@@ -152,7 +154,7 @@ int main(int argc, char **argv)
     int withThumbnail = 0;
     const QList<VideoRecord> videos = DatabaseManager::shared().videos();
     for (const VideoRecord &video : videos) {
-        if (QFileInfo(video.filePath).isFile() && !QImage(video.thumbnailPath).isNull()) {
+        if (QFileInfo(video.filePath).isFile() && video.thumbnailPath && !QImage(*video.thumbnailPath).isNull()) {
             ++withThumbnail;
         }
     }

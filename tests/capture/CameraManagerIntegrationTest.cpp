@@ -187,12 +187,14 @@ TEST(VirtualDevices, ACameraPluggedInLaterIsChosenAndUnpluggedMidTakeEndsTheTake
     ASSERT_TRUE(MainLoop::waitUntil([&] { return log.contains(QStringLiteral("📷 发现 0 个摄像头设备")); }, 15000));
     EXPECT_FALSE(manager.selectedDevice().has_value());
 
-    // A camera plugged in: a client that provides a camera node to the session.
+    // A camera plugged in: a client that provides a camera node to the
+    // session, a JPEG webcam as the session's own.
     QProcess camera;
-    camera.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    camera.setStandardErrorFile(QProcess::nullDevice()); // its own warnings are not ours
     camera.start(QStringLiteral("gst-launch-1.0"),
         {"-q", "videotestsrc", "is-live=true", "pattern=smpte", "!",
-            "video/x-raw,format=I420,width=1280,height=720,framerate=30/1", "!", "pipewiresink", "mode=provide",
+            "video/x-raw,format=I420,width=1920,height=1080,framerate=30/1", "!", "jpegenc", "quality=50", "!",
+            "pipewiresink", "mode=provide",
             "stream-properties=props,media.class=Video/Source,node.name=veltroscope-late-camera,node.description="
                 + lateName});
     ASSERT_TRUE(camera.waitForStarted());
@@ -206,9 +208,12 @@ TEST(VirtualDevices, ACameraPluggedInLaterIsChosenAndUnpluggedMidTakeEndsTheTake
     EXPECT_EQ(manager.availableDevices().size(), 1);
     ASSERT_TRUE(waitForPreview(manager, 5, 15000));
 
-    manager.configureResolution(VideoResolution::p720, VideoAspectRatio::ratio16x9);
+    // Its own size: a client-provided camera does not take a restart well.
+    manager.configureResolution(VideoResolution::p1080, VideoAspectRatio::ratio16x9);
     manager.startRecording();
     ASSERT_TRUE(waitForRecording(manager));
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return manager.recordingStartedAt().has_value(); }, 15000))
+        << "the take writes pictures";
     MainLoop::spin(1500);
     const QString path = *manager.currentRecordingURL();
     camera.kill(); // unplugged
