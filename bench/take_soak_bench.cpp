@@ -8,6 +8,8 @@
 #include "library/DatabaseManager.h"
 #include "platform/media/CaptureSession.h"
 #include "platform/media/MediaRuntime.h"
+#include "platform/media/SystemCapturePermissions.h"
+#include "platform/media/SystemDeviceProvider.h"
 #include "ui/recording/CameraRow.h"
 #include "ui/recording/RecordButton.h"
 #include "ui/recording/RecordingControlPanel.h"
@@ -35,6 +37,18 @@ constexpr int takes = 50;
 constexpr int baselineTake = 5;
 constexpr int takeMs = 1200;
 const QString cameraName = QStringLiteral("Veltroscope Test Camera");
+
+// The system's devices without change reports: with VELTROSCOPE_SOAK_FIXED_DEVICES
+// set, the manager never follows a device coming or going, to tell a fault of
+// that apart from one of the takes themselves.
+class FixedSystemDevices : public CaptureDeviceProvider {
+public:
+    QList<CaptureDevice> videoDevices() override { return m_system->videoDevices(); }
+    std::optional<CaptureDevice> defaultAudioDevice() override { return m_system->defaultAudioDevice(); }
+
+private:
+    std::shared_ptr<SystemDeviceProvider> m_system = SystemDeviceProvider::shared();
+};
 
 struct Resources {
     double residentMiB = 0;
@@ -102,7 +116,12 @@ int main(int argc, char **argv)
     const QString saveFolder = home.filePath(QStringLiteral("takes"));
     QDir().mkpath(saveFolder);
 
-    CameraManager camera;
+    const bool fixedDevices = qEnvironmentVariableIsSet("VELTROSCOPE_SOAK_FIXED_DEVICES");
+    std::shared_ptr<CaptureDeviceProvider> devices = SystemDeviceProvider::shared();
+    if (fixedDevices) {
+        devices = std::make_shared<FixedSystemDevices>();
+    }
+    CameraManager camera(devices, std::make_shared<SystemCapturePermissions>(SystemDeviceProvider::shared()));
     camera.setSaveFolder(saveFolder);
     if (!spinUntil([&] { return camera.selectedDevice().has_value(); }, 20000)) {
         fail("no camera: run inside tests/with-virtual-devices.sh");
@@ -123,7 +142,9 @@ int main(int argc, char **argv)
     Resources baseline;
     Resources last;
     double baselineSeconds = 0;
+    int noPictureTakes = 0;
     for (int take = 1; take <= takes; ++take) {
+        const qint64 previewBefore = camera.captureSession()->previewFrameCount();
         view.viewState()->setSelectedResolution(VideoResolution::p720);
         view.viewState()->setSelectedAspectRatio(
             take % 2 ? VideoAspectRatio::ratio16x9 : VideoAspectRatio::ratio1x1);
@@ -147,7 +168,14 @@ int main(int argc, char **argv)
         } else if (take == takes) {
             last = measure();
         }
-        std::printf("take %2d done at %.1f s\n", take, wall.elapsed() / 1000.0);
+        // Pictures the preview got meanwhile: zero means the camera itself stalled.
+        const qint64 preview = camera.captureSession()->previewFrameCount() - previewBefore;
+        const QList<VideoRecord> filed = DatabaseManager::shared().videos();
+        const bool hasPicture = !filed.isEmpty() && filed.first().thumbnailPath
+            && !QImage(*filed.first().thumbnailPath).isNull();
+        noPictureTakes += hasPicture ? 0 : 1;
+        std::printf("take %2d done at %.1f s, preview pictures during it: %lld%s\n", take, wall.elapsed() / 1000.0,
+            static_cast<long long>(preview), hasPicture ? "" : ", NO PICTURE");
         std::fflush(stdout);
     }
 
@@ -173,6 +201,7 @@ int main(int argc, char **argv)
         ratio(last.threads, baseline.threads));
     const bool within = ratio(last.residentMiB, baseline.residentMiB) <= 1.05
         && ratio(last.fileDescriptors, baseline.fileDescriptors) <= 1.05 && ratio(last.threads, baseline.threads) <= 1.05;
+    std::printf("takes without a picture: %d\n", noPictureTakes);
     std::printf("all takes filed: %s; growth within 5 %%: %s\n", withThumbnail == takes ? "yes" : "no",
         within ? "yes" : "no");
     return withThumbnail == takes && within ? 0 : 1;

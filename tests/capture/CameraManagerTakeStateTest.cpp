@@ -197,20 +197,6 @@ TEST(TakeState, CamerasThatComeAndGoAreFollowedAndAnUnpluggedOneEndsItsTake)
     manager->waitForPostProcessing(processingTimeoutMs);
 }
 
-TEST(TakeState, ATakeThatFailsMidwaySaysWhyUntilTheNextStarts)
-{
-    Manager manager({TestDevices::failingCamera(45)});
-    ASSERT_TRUE(waitForSetup(manager.log));
-    manager->configureResolution(VideoResolution::p720, VideoAspectRatio::ratio16x9);
-    manager->startRecording();
-    ASSERT_TRUE(MainLoop::waitUntil([&] { return !manager->lastTakeFailure().isEmpty(); }, 20000));
-    EXPECT_FALSE(manager->isTakeUnderWay());
-    const QStringList logged = manager.log.linesStartingWith(QStringLiteral("❌ 录制意外结束: "));
-    ASSERT_EQ(logged.size(), 1);
-    EXPECT_EQ(QStringLiteral("❌ ") + manager->lastTakeFailure(), logged.first());
-    manager->waitForPostProcessing(processingTimeoutMs);
-}
-
 TEST(TakeState, WithoutAMicrophoneATakeRecordsPictureOnly)
 {
     Manager manager({TestDevices::barsCamera()}, std::nullopt);
