@@ -39,14 +39,20 @@ constexpr int takeMs = 1200;
 const QString cameraName = QStringLiteral("Veltroscope Test Camera");
 
 // The system's devices without change reports: with VELTROSCOPE_SOAK_FIXED_DEVICES
-// set, the manager never follows a device coming or going, to tell a fault of
-// that apart from one of the takes themselves.
+// set, the manager never follows a device coming or going, and with
+// VELTROSCOPE_SOAK_WITHOUT_MICROPHONE it records picture only, to tell a fault
+// of those apart from one of the takes themselves.
 class FixedSystemDevices : public CaptureDeviceProvider {
 public:
+    explicit FixedSystemDevices(bool withMicrophone) : m_withMicrophone(withMicrophone) { }
     QList<CaptureDevice> videoDevices() override { return m_system->videoDevices(); }
-    std::optional<CaptureDevice> defaultAudioDevice() override { return m_system->defaultAudioDevice(); }
+    std::optional<CaptureDevice> defaultAudioDevice() override
+    {
+        return m_withMicrophone ? m_system->defaultAudioDevice() : std::nullopt;
+    }
 
 private:
+    bool m_withMicrophone;
     std::shared_ptr<SystemDeviceProvider> m_system = SystemDeviceProvider::shared();
 };
 
@@ -116,10 +122,10 @@ int main(int argc, char **argv)
     const QString saveFolder = home.filePath(QStringLiteral("takes"));
     QDir().mkpath(saveFolder);
 
-    const bool fixedDevices = qEnvironmentVariableIsSet("VELTROSCOPE_SOAK_FIXED_DEVICES");
+    const bool withoutMicrophone = qEnvironmentVariableIsSet("VELTROSCOPE_SOAK_WITHOUT_MICROPHONE");
     std::shared_ptr<CaptureDeviceProvider> devices = SystemDeviceProvider::shared();
-    if (fixedDevices) {
-        devices = std::make_shared<FixedSystemDevices>();
+    if (withoutMicrophone || qEnvironmentVariableIsSet("VELTROSCOPE_SOAK_FIXED_DEVICES")) {
+        devices = std::make_shared<FixedSystemDevices>(!withoutMicrophone);
     }
     CameraManager camera(devices, std::make_shared<SystemCapturePermissions>(SystemDeviceProvider::shared()));
     camera.setSaveFolder(saveFolder);
@@ -146,8 +152,7 @@ int main(int argc, char **argv)
     for (int take = 1; take <= takes; ++take) {
         const qint64 previewBefore = camera.captureSession()->previewFrameCount();
         view.viewState()->setSelectedResolution(VideoResolution::p720);
-        view.viewState()->setSelectedAspectRatio(
-            take % 2 ? VideoAspectRatio::ratio16x9 : VideoAspectRatio::ratio1x1);
+        view.viewState()->setSelectedAspectRatio(take % 2 ? VideoAspectRatio::ratio16x9 : VideoAspectRatio::ratio1x1);
         button->click();
         if (!spinUntil([&] { return camera.isRecording(); }, 20000)) {
             fail("a take did not start");
@@ -171,8 +176,8 @@ int main(int argc, char **argv)
         // Pictures the preview got meanwhile: zero means the camera itself stalled.
         const qint64 preview = camera.captureSession()->previewFrameCount() - previewBefore;
         const QList<VideoRecord> filed = DatabaseManager::shared().videos();
-        const bool hasPicture = !filed.isEmpty() && filed.first().thumbnailPath
-            && !QImage(*filed.first().thumbnailPath).isNull();
+        const bool hasPicture
+            = !filed.isEmpty() && filed.first().thumbnailPath && !QImage(*filed.first().thumbnailPath).isNull();
         noPictureTakes += hasPicture ? 0 : 1;
         std::printf("take %2d done at %.1f s, preview pictures during it: %lld%s\n", take, wall.elapsed() / 1000.0,
             static_cast<long long>(preview), hasPicture ? "" : ", NO PICTURE");
@@ -197,12 +202,13 @@ int main(int argc, char **argv)
         ratio(last.residentMiB, baseline.residentMiB));
     std::printf("%-22s %12d %12d %8.3f\n", "open file descriptors", baseline.fileDescriptors, last.fileDescriptors,
         ratio(last.fileDescriptors, baseline.fileDescriptors));
-    std::printf("%-22s %12d %12d %8.3f\n", "threads", baseline.threads, last.threads,
-        ratio(last.threads, baseline.threads));
+    std::printf(
+        "%-22s %12d %12d %8.3f\n", "threads", baseline.threads, last.threads, ratio(last.threads, baseline.threads));
     const bool within = ratio(last.residentMiB, baseline.residentMiB) <= 1.05
-        && ratio(last.fileDescriptors, baseline.fileDescriptors) <= 1.05 && ratio(last.threads, baseline.threads) <= 1.05;
+        && ratio(last.fileDescriptors, baseline.fileDescriptors) <= 1.05
+        && ratio(last.threads, baseline.threads) <= 1.05;
     std::printf("takes without a picture: %d\n", noPictureTakes);
-    std::printf("all takes filed: %s; growth within 5 %%: %s\n", withThumbnail == takes ? "yes" : "no",
-        within ? "yes" : "no");
+    std::printf(
+        "all takes filed: %s; growth within 5 %%: %s\n", withThumbnail == takes ? "yes" : "no", within ? "yes" : "no");
     return withThumbnail == takes && within ? 0 : 1;
 }

@@ -117,8 +117,8 @@ public:
     // thread of its own. `errorDescription` is set when the recording failed;
     // `aspectRatio` is the one the take was started with. The crop, thumbnail
     // and library row follow on a worker of their own.
-    void fileOutputDidFinishRecording(const QString &outputFilePath, const std::optional<QString> &errorDescription,
-        VideoAspectRatio aspectRatio);
+    void fileOutputDidFinishRecording(
+        const QString &outputFilePath, const std::optional<QString> &errorDescription, VideoAspectRatio aspectRatio);
 
     // Tests hold a finished take's report back and deliver it later, on any
     // thread. Applies to takes started after the call.

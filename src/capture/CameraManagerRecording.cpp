@@ -94,90 +94,90 @@ void CameraManager::startRecording()
     // before (a new resolution), so the take records from the camera as set.
     const QPointer<CameraManager> manager(this);
     std::weak_ptr<Liveness> alive = m_alive;
-    onSessionWorker([session = m_captureSession, output = m_videoOutput, provider = m_deviceProvider, path, take,
-                        progress, manager, alive, processes = m_processesTakes, self = this, aspectRatio,
-                        gate = m_finishedReportGate] {
-        if (!session->isRunning()) {
-            session->startRunning();
-        }
-        session->beginConfiguration();
-        for (const auto &input : session->inputs()) {
-            if (input->device().hasMediaType(MediaType::audio)) {
-                session->removeInput(input);
-                Log::line(QStringLiteral("🧹 移除旧的麦克风输入: ") + input->device().localizedName());
+    onSessionWorker(
+        [session = m_captureSession, output = m_videoOutput, provider = m_deviceProvider, path, take, progress, manager,
+            alive, processes = m_processesTakes, self = this, aspectRatio, gate = m_finishedReportGate] {
+            if (!session->isRunning()) {
+                session->startRunning();
             }
-        }
-        if (auto microphone = provider->defaultAudioDevice()) {
-            QString error;
-            if (auto input = CaptureDeviceInput::make(*microphone, &error)) {
-                if (session->canAddInput(input)) {
-                    session->addInput(input);
-                    Log::line(QStringLiteral("✅ 已（重新）添加麦克风输入: ") + microphone->localizedName());
+            session->beginConfiguration();
+            for (const auto &input : session->inputs()) {
+                if (input->device().hasMediaType(MediaType::audio)) {
+                    session->removeInput(input);
+                    Log::line(QStringLiteral("🧹 移除旧的麦克风输入: ") + input->device().localizedName());
+                }
+            }
+            if (auto microphone = provider->defaultAudioDevice()) {
+                QString error;
+                if (auto input = CaptureDeviceInput::make(*microphone, &error)) {
+                    if (session->canAddInput(input)) {
+                        session->addInput(input);
+                        Log::line(QStringLiteral("✅ 已（重新）添加麦克风输入: ") + microphone->localizedName());
+                    } else {
+                        Log::line(QStringLiteral("❌ 无法添加麦克风输入（canAddInput 返回 false）"));
+                    }
                 } else {
-                    Log::line(QStringLiteral("❌ 无法添加麦克风输入（canAddInput 返回 false）"));
+                    Log::line(QStringLiteral("❌ 创建麦克风输入失败: ") + error);
                 }
             } else {
-                Log::line(QStringLiteral("❌ 创建麦克风输入失败: ") + error);
+                Log::line(QStringLiteral("❌ 找不到默认麦克风设备"));
             }
-        } else {
-            Log::line(QStringLiteral("❌ 找不到默认麦克风设备"));
-        }
-        session->commitConfiguration();
+            session->commitConfiguration();
 
-        if (CaptureConnection *connection = output->connectionWithMediaType(MediaType::audio)) {
-            connection->setEnabled(true);
-            Log::line(QStringLiteral("✅ 录制前: 音频连接已启用 active=") + Log::flag(connection->isActive()));
-        } else {
-            Log::line(QStringLiteral("⚠️ 录制前: videoOutput 仍没有音频连接"));
-        }
+            if (CaptureConnection *connection = output->connectionWithMediaType(MediaType::audio)) {
+                connection->setEnabled(true);
+                Log::line(QStringLiteral("✅ 录制前: 音频连接已启用 active=") + Log::flag(connection->isActive()));
+            } else {
+                Log::line(QStringLiteral("⚠️ 录制前: videoOutput 仍没有音频连接"));
+            }
 
-        output->startRecording(
-            path,
-            [manager, alive, processes, self, take, progress, aspectRatio, gate](
-                const QString &file, const std::optional<QString> &error) {
-                progress->finished = true;
-                MainQueue::post(QCoreApplication::instance(), [manager, take, error] {
-                    if (manager) {
-                        manager->takeFinished(take, error);
-                    }
-                });
-                auto report = [alive, processes, self, file, error, aspectRatio] {
-                    // Held through the hand-over, so the manager cannot go meanwhile.
-                    if (const auto token = alive.lock()) {
-                        std::lock_guard lock(token->mutex);
-                        if (token->isAlive && *processes) {
-                            self->fileOutputDidFinishRecording(file, error, aspectRatio);
+            output->startRecording(
+                path,
+                [manager, alive, processes, self, take, progress, aspectRatio, gate](
+                    const QString &file, const std::optional<QString> &error) {
+                    progress->finished = true;
+                    MainQueue::post(QCoreApplication::instance(), [manager, take, error] {
+                        if (manager) {
+                            manager->takeFinished(take, error);
                         }
+                    });
+                    auto report = [alive, processes, self, file, error, aspectRatio] {
+                        // Held through the hand-over, so the manager cannot go meanwhile.
+                        if (const auto token = alive.lock()) {
+                            std::lock_guard lock(token->mutex);
+                            if (token->isAlive && *processes) {
+                                self->fileOutputDidFinishRecording(file, error, aspectRatio);
+                            }
+                        }
+                    };
+                    if (gate) {
+                        gate(std::move(report));
+                    } else {
+                        report();
                     }
-                };
-                if (gate) {
-                    gate(std::move(report));
-                } else {
-                    report();
-                }
-            },
-            [manager, take] {
-                // Stamped here, not when the main thread gets to it.
-                const double at = SteadyClock::now();
-                MainQueue::post(QCoreApplication::instance(), [manager, take, at] {
-                    if (manager) {
-                        manager->takeWroteFirstPicture(take, at);
-                    }
+                },
+                [manager, take] {
+                    // Stamped here, not when the main thread gets to it.
+                    const double at = SteadyClock::now();
+                    MainQueue::post(QCoreApplication::instance(), [manager, take, at] {
+                        if (manager) {
+                            manager->takeWroteFirstPicture(take, at);
+                        }
+                    });
                 });
-            });
-        // A start the capture layer refused has logged why; the screen must not
-        // show a recording that writes nothing.
-        const bool started = output->isRecording();
-        progress->written = started;
-        if (started) {
-            Log::line(QStringLiteral("🎬 开始录制: ") + path);
-        }
-        MainQueue::post(QCoreApplication::instance(), [manager, take, started] {
-            if (manager) {
-                manager->takeStarted(take, started);
+            // A start the capture layer refused has logged why; the screen must not
+            // show a recording that writes nothing.
+            const bool started = output->isRecording();
+            progress->written = started;
+            if (started) {
+                Log::line(QStringLiteral("🎬 开始录制: ") + path);
             }
+            MainQueue::post(QCoreApplication::instance(), [manager, take, started] {
+                if (manager) {
+                    manager->takeStarted(take, started);
+                }
+            });
         });
-    });
 }
 
 void CameraManager::takeStarted(quint64 take, bool started)

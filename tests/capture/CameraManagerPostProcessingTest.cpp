@@ -148,7 +148,8 @@ TEST(CameraManagerPostProcessing, SeveralRecordingsAtOnceEachKeepTheirOwnNames)
     LogCapture log;
     auto manager = managerCroppingTo(VideoAspectRatio::ratio16x9);
 
-    std::thread first([&] { manager->fileOutputDidFinishRecording(fourByThree, std::nullopt, VideoAspectRatio::ratio16x9); });
+    std::thread first(
+        [&] { manager->fileOutputDidFinishRecording(fourByThree, std::nullopt, VideoAspectRatio::ratio16x9); });
     std::thread second([&] { manager->fileOutputDidFinishRecording(wide, std::nullopt, VideoAspectRatio::ratio16x9); });
     first.join();
     second.join();

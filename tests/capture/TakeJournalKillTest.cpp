@@ -214,8 +214,8 @@ TEST(TakeJournalKill, DISABLED_ChildStartsTheNextTakeBeforeTheFirstIsProcessed)
             deliver();
         }
     });
-    const QString first = CameraManagerTest::recordTake(
-        manager, VideoResolution::p720, VideoAspectRatio::ratio16x9, 1000);
+    const QString first
+        = CameraManagerTest::recordTake(manager, VideoResolution::p720, VideoAspectRatio::ratio16x9, 1000);
     ASSERT_FALSE(first.isEmpty());
     ASSERT_TRUE(MainLoop::waitUntil([&] { return held.load(); }, 10000));
     MainLoop::spin(1100); // a name of its own

@@ -60,8 +60,7 @@ void PictureArea::updateFrame()
 void PictureArea::updateNotices()
 {
     if (m_cameraManager && !m_cameraManager->selectedDevice()) {
-        m_cameraNotice->setMessage(
-            QStringLiteral("未找到摄像头"), QStringLiteral("请连接摄像头，接好后会自动选用"));
+        m_cameraNotice->setMessage(QStringLiteral("未找到摄像头"), QStringLiteral("请连接摄像头，接好后会自动选用"));
     } else {
         m_cameraNotice->setMessage(QString());
     }
@@ -125,11 +124,11 @@ void PictureArea::layoutLayers()
     // Centred; the failure near the bottom, clear of the teleprompter box.
     const int noticeWidth = std::max(0, std::min(all.width() - 2 * indicatorMargin, 560));
     for (PictureNotice *notice : {m_cameraNotice, m_failureNotice}) {
-        const int height = notice->hasHeightForWidth() ? notice->heightForWidth(noticeWidth)
-                                                       : notice->sizeHint().height();
+        const int height
+            = notice->hasHeightForWidth() ? notice->heightForWidth(noticeWidth) : notice->sizeHint().height();
         const int width = std::min(noticeWidth, notice->sizeHint().width());
-        const int top = notice == m_cameraNotice ? (all.height() - height) / 2
-                                                 : all.height() - indicatorMargin - height;
+        const int top
+            = notice == m_cameraNotice ? (all.height() - height) / 2 : all.height() - indicatorMargin - height;
         notice->setGeometry((all.width() - width) / 2, top, width, height);
     }
 }

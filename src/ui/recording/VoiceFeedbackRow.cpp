@@ -31,9 +31,8 @@ void setTextColor(QWidget *widget, const QColor &color)
 VoiceFeedbackRow::VoiceFeedbackRow(
     CameraManager *cameraManager, SpeechRecognitionManager *speechManager, RecordingViewState *state, QWidget *parent)
     : QWidget(parent), m_cameraManager(cameraManager), m_speechManager(speechManager), m_state(state),
-      m_voiceUnavailable(new ElidedLabel(Qt::ElideRight, this)),
-      m_heardCommand(new ElidedLabel(Qt::ElideRight, this)), m_recognition(new ElidedLabel(Qt::ElideRight, this)),
-      m_recordButton(new RecordButton(this)),
+      m_voiceUnavailable(new ElidedLabel(Qt::ElideRight, this)), m_heardCommand(new ElidedLabel(Qt::ElideRight, this)),
+      m_recognition(new ElidedLabel(Qt::ElideRight, this)), m_recordButton(new RecordButton(this)),
       m_microphoneMeter(new MicrophoneLevelMeter(cameraManager ? cameraManager->microphoneLevel() : nullptr, this))
 {
     m_heardCommand->setFont(RecordingStyle::font(13, QFont::Medium));

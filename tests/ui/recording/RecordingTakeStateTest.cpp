@@ -35,8 +35,7 @@ RecordButton *recordButton(const Screen &screen)
 bool choicesEnabled(const Screen &screen)
 {
     CameraRow *row = row1(screen);
-    return row->cameraMenu()->isEnabled() && row->ratioControl()->isEnabled()
-        && row->resolutionControl()->isEnabled();
+    return row->cameraMenu()->isEnabled() && row->ratioControl()->isEnabled() && row->resolutionControl()->isEnabled();
 }
 bool choicesDisabled(const Screen &screen)
 {
