@@ -36,7 +36,8 @@ namespace {
 constexpr int takes = 50;
 constexpr int baselineTake = 5;
 constexpr int takeMs = 1200;
-const QString cameraName = QStringLiteral("Veltroscope Test Camera");
+// VELTROSCOPE_SOAK_CAMERA names another camera of the session.
+const QString defaultCameraName = QStringLiteral("Veltroscope Test Camera");
 
 // The system's devices without change reports: with VELTROSCOPE_SOAK_FIXED_DEVICES
 // set, the manager never follows a device coming or going, and with
@@ -132,6 +133,7 @@ int main(int argc, char **argv)
     if (!spinUntil([&] { return camera.selectedDevice().has_value(); }, 20000)) {
         fail("no camera: run inside tests/with-virtual-devices.sh");
     }
+    const QString cameraName = qEnvironmentVariable("VELTROSCOPE_SOAK_CAMERA", defaultCameraName);
     for (const CaptureDevice &device : camera.availableDevices()) {
         if (device.localizedName() == cameraName && !(camera.selectedDevice() == device)) {
             camera.selectDevice(device);

@@ -1,5 +1,6 @@
 #include "RecordingScreenFixture.h"
 
+#include "library/RecordingOptions.h"
 #include "ui/recording/AspectRatioCropOverlay.h"
 #include "ui/recording/CameraMenuButton.h"
 #include "ui/recording/CameraRow.h"
@@ -10,6 +11,7 @@
 #include "ui/recording/RecordingControlPanel.h"
 #include "ui/recording/RecordingViewState.h"
 #include "ui/recording/SegmentedControl.h"
+#include "ui/recording/TeleprompterView.h"
 #include "ui/recording/VoiceFeedbackRow.h"
 
 #include <gtest/gtest.h>
@@ -200,4 +202,27 @@ TEST(RecordingTakeState, WithoutAMicrophoneTheVoiceRowSaysCommandsAreUnavailable
 
     screen.devices->setDefaultAudioDevice(TestDevices::microphone());
     EXPECT_TRUE(MainLoop::waitUntil([&] { return !badge->isVisible(); }, 5000));
+}
+
+TEST(RecordingTakeState, TheScreenHoldsNothingItPointsAtPastItsLife)
+{
+    Screen screen;
+    // A teleprompter put in place of the first: the mirror option reaches the
+    // new one, and the deleted one is never touched.
+    auto *replacement = new TeleprompterView(screen.view->viewState());
+    screen.view->pictureArea()->setTeleprompterView(replacement);
+    screen.view->options()->setIsMirroringText(!screen.view->options()->isMirroringText());
+    MainLoop::drain();
+    EXPECT_EQ(replacement->isMirrored(), screen.view->options()->isMirroringText());
+
+    // The listener handed in goes before the screen: the screen only lets go.
+    QPointer<RecordingView> view = screen.view;
+    screen.listener.reset();
+    EXPECT_EQ(view->speechManager(), nullptr);
+    screen.showTab(1);
+    screen.showTab(0); // comes on screen again without its listener
+    screen.tabs.clear();
+    delete screen.view;
+    screen.view = nullptr;
+    EXPECT_TRUE(view.isNull());
 }
