@@ -131,7 +131,7 @@ void measureHandover(const QString &input, const QString &folder, int argc, char
 
     QElapsedTimer timer;
     timer.start();
-    manager.fileOutputDidFinishRecording(take, std::nullopt);
+    manager.fileOutputDidFinishRecording(take, std::nullopt, VideoAspectRatio::ratio1x1);
     const double reportMs = milliseconds(timer);
     manager.waitForPostProcessing(600000);
     const double processingMs = milliseconds(timer);

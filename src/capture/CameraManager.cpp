@@ -15,6 +15,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 CameraManager::CameraManager(QObject *parent)
     : CameraManager(SystemDeviceProvider::shared(),
         std::make_shared<SystemCapturePermissions>(SystemDeviceProvider::shared()), parent)
@@ -38,11 +40,27 @@ CameraManager::CameraManager(std::shared_ptr<CaptureDeviceProvider> deviceProvid
             manager->setSelectedDevice(manager->m_availableDevices.first());
             manager->setupSession();
         }
+        // A burst of monitor messages (one per device at start) makes one refresh.
+        manager->m_deviceChangeHandler
+            = manager->m_deviceProvider->addChangeHandler([manager = QPointer<CameraManager>(manager)] {
+                  MainQueue::post(QCoreApplication::instance(), [manager] {
+                      if (manager && !manager->m_isDeviceRefreshPosted) {
+                          manager->m_isDeviceRefreshPosted = true;
+                          MainQueue::after(0.2, manager, [manager] {
+                              if (manager) {
+                                  manager->m_isDeviceRefreshPosted = false;
+                                  manager->devicesChanged();
+                              }
+                          });
+                      }
+                  });
+              });
     });
 }
 
 CameraManager::~CameraManager()
 {
+    m_deviceProvider->removeChangeHandler(m_deviceChangeHandler);
     finishForQuit();
     {
         // Waits for a finished take being handed over on the capture thread.
@@ -84,9 +102,50 @@ void CameraManager::requestPermissions(std::function<void()> completion)
 void CameraManager::discoverDevices()
 {
     setAvailableDevices(m_deviceProvider->videoDevices());
+    setHasMicrophone(m_deviceProvider->defaultAudioDevice().has_value());
     Log::line(QStringLiteral("📷 发现 %1 个摄像头设备").arg(m_availableDevices.size()));
     for (const CaptureDevice &device : m_availableDevices) {
         Log::line(QStringLiteral("  - ") + device.localizedName());
+    }
+}
+
+bool CameraManager::hasDevice(const QString &uniqueID) const
+{
+    return std::any_of(m_availableDevices.begin(), m_availableDevices.end(),
+        [&](const CaptureDevice &device) { return device.uniqueID() == uniqueID; });
+}
+
+void CameraManager::devicesChanged()
+{
+    const QList<CaptureDevice> devices = m_deviceProvider->videoDevices();
+    setHasMicrophone(m_deviceProvider->defaultAudioDevice().has_value());
+    QStringList before;
+    QStringList after;
+    for (const CaptureDevice &device : m_availableDevices) {
+        before << device.uniqueID();
+    }
+    for (const CaptureDevice &device : devices) {
+        after << device.uniqueID();
+    }
+    if (before != after) {
+        discoverDevices();
+    }
+    if (m_selectedDevice && !hasDevice(m_selectedDevice->uniqueID())) {
+        Log::line(QStringLiteral("⚠️ 摄像头已断开: ") + m_selectedDevice->localizedName());
+        if (isTakeUnderWay()) {
+            // Its source may only stall, never fail: the take ends here with
+            // what it has written.
+            stopRecording();
+            setLastTakeFailure(QStringLiteral("摄像头已断开，录制已结束并保存已录下的部分"));
+        }
+        if (m_availableDevices.isEmpty()) {
+            setSelectedDevice(std::nullopt);
+            setupSession();
+        } else {
+            selectDevice(m_availableDevices.first());
+        }
+    } else if (!m_selectedDevice && !m_availableDevices.isEmpty() && m_hasCameraPermission) {
+        selectDevice(m_availableDevices.first());
     }
 }
 
@@ -198,6 +257,15 @@ void CameraManager::setIsRecording(bool value)
     m_isRecording = value;
     m_microphoneLevel->setRecording(value);
     Q_EMIT isRecordingChanged();
+}
+
+void CameraManager::setHasMicrophone(bool value)
+{
+    if (m_hasMicrophone == value) {
+        return;
+    }
+    m_hasMicrophone = value;
+    Q_EMIT hasMicrophoneChanged();
 }
 
 void CameraManager::setAvailableDevices(const QList<CaptureDevice> &devices)

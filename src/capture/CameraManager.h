@@ -32,6 +32,9 @@ class MovieFileOutput;
 class CameraManager : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
+    Q_PROPERTY(bool isStartingRecording READ isStartingRecording NOTIFY isStartingRecordingChanged)
+    Q_PROPERTY(bool hasMicrophone READ hasMicrophone NOTIFY hasMicrophoneChanged)
+    Q_PROPERTY(QString lastTakeFailure READ lastTakeFailure NOTIFY lastTakeFailureChanged)
     Q_PROPERTY(QList<CaptureDevice> availableDevices READ availableDevices NOTIFY availableDevicesChanged)
     Q_PROPERTY(std::optional<CaptureDevice> selectedDevice READ selectedDevice NOTIFY selectedDeviceChanged)
     Q_PROPERTY(PreviewSink *previewLayer READ previewLayer WRITE setPreviewLayer NOTIFY previewLayerChanged)
@@ -51,6 +54,16 @@ public:
 
     CaptureSession *captureSession() const { return m_captureSession.get(); }
     bool isRecording() const { return m_isRecording; }
+    // From a start until the take writes, or is stopped or refused: the
+    // camera restarts and the microphone is put back meanwhile.
+    bool isStartingRecording() const { return m_isStartingRecording; }
+    // A take starting or under way: what decides it is fixed.
+    bool isTakeUnderWay() const { return m_isStartingRecording || m_isRecording; }
+    // Whether the system has a microphone; without one takes record picture only.
+    bool hasMicrophone() const { return m_hasMicrophone; }
+    // Why the latest take ended or failed by itself, for the screen; empty
+    // when it did not, and again once the next take starts.
+    QString lastTakeFailure() const { return m_lastTakeFailure; }
     QList<CaptureDevice> availableDevices() const { return m_availableDevices; }
     std::optional<CaptureDevice> selectedDevice() const { return m_selectedDevice; }
     // Absent until the first preview view makes one for captureSession()
@@ -69,8 +82,11 @@ public:
     // clock); absent before that and once the take has ended.
     std::optional<double> recordingStartedAt() const { return m_recordingStartedAt; }
 
-    // Ratio the next finished recording is cropped to; safe from any thread.
+    // Ratio the next take is started with (and then cropped to); safe from any thread.
     VideoAspectRatio pendingAspectRatio() const { return m_pendingAspectRatio.load(); }
+    // The ratio of the take starting or under way, which the frame shows;
+    // none between takes.
+    std::optional<VideoAspectRatio> takeAspectRatio() const;
     // Path of the recording most recently started.
     std::optional<QString> currentRecordingURL() const { return m_currentRecordingURL; }
 
@@ -98,9 +114,16 @@ public:
     static std::optional<QImage> generateThumbnail(const QString &videoPath);
 
     // Recording delegate: the capture layer reports a finished file here, on a
-    // thread of its own. `errorDescription` is set when the recording failed.
-    // The crop, thumbnail and library row follow on a worker of their own.
-    void fileOutputDidFinishRecording(const QString &outputFilePath, const std::optional<QString> &errorDescription);
+    // thread of its own. `errorDescription` is set when the recording failed;
+    // `aspectRatio` is the one the take was started with. The crop, thumbnail
+    // and library row follow on a worker of their own.
+    void fileOutputDidFinishRecording(
+        const QString &outputFilePath, const std::optional<QString> &errorDescription, VideoAspectRatio aspectRatio);
+
+    // Tests hold a finished take's report back and deliver it later, on any
+    // thread. Applies to takes started after the call.
+    using FinishedReportGate = std::function<void(std::function<void()> deliver)>;
+    void setFinishedReportGate(FinishedReportGate gate) { m_finishedReportGate = std::move(gate); }
 
     // Finishes the takes that an earlier run left unfinished (quit, crash,
     // kill, power loss) as if they had just been recorded. Once, at start-up.
@@ -113,6 +136,9 @@ public:
 
 Q_SIGNALS:
     void isRecordingChanged();
+    void isStartingRecordingChanged();
+    void hasMicrophoneChanged();
+    void lastTakeFailureChanged();
     void availableDevicesChanged();
     void selectedDeviceChanged();
     void previewLayerChanged();
@@ -124,6 +150,10 @@ Q_SIGNALS:
 private:
     void requestPermissions(std::function<void()> completion);
     void discoverDevices();
+    // A camera or microphone came or went: the lists follow, a first camera
+    // is chosen when none was, and a take whose camera went ends.
+    void devicesChanged();
+    bool hasDevice(const QString &uniqueID) const;
     void setupSession();
     // The session is changed only on this manager's one worker, in the order
     // of the calls, so two changes never overlap and the main thread never
@@ -138,6 +168,8 @@ private:
     static QString unusedPath(const QString &folder, const QString &fileName);
 
     void setIsRecording(bool value);
+    void setHasMicrophone(bool value);
+    void setLastTakeFailure(const QString &failure);
     void setAvailableDevices(const QList<CaptureDevice> &devices);
     void setSelectedDevice(const std::optional<CaptureDevice> &device);
     void setHasMicPermission(bool value);
@@ -160,6 +192,8 @@ private:
     // The take as the main thread knows it: asked for, written, or none.
     enum class TakeState { idle, starting, recording };
     TakeState m_takeState = TakeState::idle;
+    // Publishes whether a take is starting.
+    void setTakeState(TakeState state);
     bool m_stopRequested = false;
     std::optional<VoiceCommandTrim::Stop> m_voiceStop; // for the stop under way
     quint64 m_take = 0; // counts the takes started
@@ -171,6 +205,11 @@ private:
 
     std::shared_ptr<CaptureSession> m_captureSession;
     bool m_isRecording = false;
+    bool m_isStartingRecording = false;
+    bool m_hasMicrophone = false;
+    QString m_lastTakeFailure;
+    int m_deviceChangeHandler = 0;
+    bool m_isDeviceRefreshPosted = false;
     QList<CaptureDevice> m_availableDevices;
     std::optional<CaptureDevice> m_selectedDevice;
     QPointer<PreviewSink> m_previewLayer;
@@ -179,6 +218,8 @@ private:
     std::shared_ptr<MovieFileOutput> m_videoOutput;
     std::optional<QString> m_currentRecordingURL;
     std::atomic<VideoAspectRatio> m_pendingAspectRatio{VideoAspectRatio::ratio16x9};
+    VideoAspectRatio m_takeAspectRatio = VideoAspectRatio::ratio16x9; // of the latest take
+    FinishedReportGate m_finishedReportGate;
     QString m_saveFolder;
     std::optional<double> m_recordingStartedAt;
     MicrophoneLevelMonitor *m_microphoneLevel;

@@ -56,7 +56,7 @@ bool writePng(const QImage &image, const QString &path)
 } // namespace
 
 void CameraManager::fileOutputDidFinishRecording(
-    const QString &outputFilePath, const std::optional<QString> &errorDescription)
+    const QString &outputFilePath, const std::optional<QString> &errorDescription, VideoAspectRatio aspectRatio)
 {
     if (errorDescription) {
         Log::line(QStringLiteral("⚠️ 录制结束: ") + *errorDescription);
@@ -69,7 +69,7 @@ void CameraManager::fileOutputDidFinishRecording(
         return;
     }
     Log::line(QStringLiteral("✅ 录制完成: ") + outputFilePath);
-    processRecording(outputFilePath, pendingAspectRatio().ratio(), TakeJournal::shared().keptDuration(outputFilePath));
+    processRecording(outputFilePath, aspectRatio.ratio(), TakeJournal::shared().keptDuration(outputFilePath));
 }
 
 void CameraManager::processUnfinishedTakes()

@@ -76,11 +76,16 @@ void CameraManager::startRecording()
     }
     const QString path = unusedPath(m_saveFolder, generateFileName());
     m_currentRecordingURL = path;
+    // Fixed now and carried with the take: a later take's choice must not
+    // decide how this one is cropped.
+    const VideoAspectRatio aspectRatio = m_pendingAspectRatio.load();
+    m_takeAspectRatio = aspectRatio;
     // Listed until its library row is in, so a take cut off by a crash is finished at the next start.
-    TakeJournal::shared().noteStarted(path, m_pendingAspectRatio.load());
+    TakeJournal::shared().noteStarted(path, aspectRatio);
     QDir().mkpath(QFileInfo(path).absolutePath());
-    m_takeState = TakeState::starting;
     m_stopRequested = false;
+    setLastTakeFailure(QString());
+    setTakeState(TakeState::starting);
     const quint64 take = ++m_take;
     auto progress = std::make_shared<TakeProgress>();
     m_takeProgress = progress;
@@ -89,82 +94,90 @@ void CameraManager::startRecording()
     // before (a new resolution), so the take records from the camera as set.
     const QPointer<CameraManager> manager(this);
     std::weak_ptr<Liveness> alive = m_alive;
-    onSessionWorker([session = m_captureSession, output = m_videoOutput, provider = m_deviceProvider, path, take,
-                        progress, manager, alive, processes = m_processesTakes, self = this] {
-        if (!session->isRunning()) {
-            session->startRunning();
-        }
-        session->beginConfiguration();
-        for (const auto &input : session->inputs()) {
-            if (input->device().hasMediaType(MediaType::audio)) {
-                session->removeInput(input);
-                Log::line(QStringLiteral("🧹 移除旧的麦克风输入: ") + input->device().localizedName());
+    onSessionWorker(
+        [session = m_captureSession, output = m_videoOutput, provider = m_deviceProvider, path, take, progress, manager,
+            alive, processes = m_processesTakes, self = this, aspectRatio, gate = m_finishedReportGate] {
+            if (!session->isRunning()) {
+                session->startRunning();
             }
-        }
-        if (auto microphone = provider->defaultAudioDevice()) {
-            QString error;
-            if (auto input = CaptureDeviceInput::make(*microphone, &error)) {
-                if (session->canAddInput(input)) {
-                    session->addInput(input);
-                    Log::line(QStringLiteral("✅ 已（重新）添加麦克风输入: ") + microphone->localizedName());
+            session->beginConfiguration();
+            for (const auto &input : session->inputs()) {
+                if (input->device().hasMediaType(MediaType::audio)) {
+                    session->removeInput(input);
+                    Log::line(QStringLiteral("🧹 移除旧的麦克风输入: ") + input->device().localizedName());
+                }
+            }
+            if (auto microphone = provider->defaultAudioDevice()) {
+                QString error;
+                if (auto input = CaptureDeviceInput::make(*microphone, &error)) {
+                    if (session->canAddInput(input)) {
+                        session->addInput(input);
+                        Log::line(QStringLiteral("✅ 已（重新）添加麦克风输入: ") + microphone->localizedName());
+                    } else {
+                        Log::line(QStringLiteral("❌ 无法添加麦克风输入（canAddInput 返回 false）"));
+                    }
                 } else {
-                    Log::line(QStringLiteral("❌ 无法添加麦克风输入（canAddInput 返回 false）"));
+                    Log::line(QStringLiteral("❌ 创建麦克风输入失败: ") + error);
                 }
             } else {
-                Log::line(QStringLiteral("❌ 创建麦克风输入失败: ") + error);
+                Log::line(QStringLiteral("❌ 找不到默认麦克风设备"));
             }
-        } else {
-            Log::line(QStringLiteral("❌ 找不到默认麦克风设备"));
-        }
-        session->commitConfiguration();
+            session->commitConfiguration();
 
-        if (CaptureConnection *connection = output->connectionWithMediaType(MediaType::audio)) {
-            connection->setEnabled(true);
-            Log::line(QStringLiteral("✅ 录制前: 音频连接已启用 active=") + Log::flag(connection->isActive()));
-        } else {
-            Log::line(QStringLiteral("⚠️ 录制前: videoOutput 仍没有音频连接"));
-        }
+            if (CaptureConnection *connection = output->connectionWithMediaType(MediaType::audio)) {
+                connection->setEnabled(true);
+                Log::line(QStringLiteral("✅ 录制前: 音频连接已启用 active=") + Log::flag(connection->isActive()));
+            } else {
+                Log::line(QStringLiteral("⚠️ 录制前: videoOutput 仍没有音频连接"));
+            }
 
-        output->startRecording(
-            path,
-            [manager, alive, processes, self, take, progress](
-                const QString &file, const std::optional<QString> &error) {
-                progress->finished = true;
-                MainQueue::post(QCoreApplication::instance(), [manager, take, error] {
-                    if (manager) {
-                        manager->takeFinished(take, error);
+            output->startRecording(
+                path,
+                [manager, alive, processes, self, take, progress, aspectRatio, gate](
+                    const QString &file, const std::optional<QString> &error) {
+                    progress->finished = true;
+                    MainQueue::post(QCoreApplication::instance(), [manager, take, error] {
+                        if (manager) {
+                            manager->takeFinished(take, error);
+                        }
+                    });
+                    auto report = [alive, processes, self, file, error, aspectRatio] {
+                        // Held through the hand-over, so the manager cannot go meanwhile.
+                        if (const auto token = alive.lock()) {
+                            std::lock_guard lock(token->mutex);
+                            if (token->isAlive && *processes) {
+                                self->fileOutputDidFinishRecording(file, error, aspectRatio);
+                            }
+                        }
+                    };
+                    if (gate) {
+                        gate(std::move(report));
+                    } else {
+                        report();
                     }
+                },
+                [manager, take] {
+                    // Stamped here, not when the main thread gets to it.
+                    const double at = SteadyClock::now();
+                    MainQueue::post(QCoreApplication::instance(), [manager, take, at] {
+                        if (manager) {
+                            manager->takeWroteFirstPicture(take, at);
+                        }
+                    });
                 });
-                // Held through the hand-over, so the manager cannot go meanwhile.
-                if (const auto token = alive.lock()) {
-                    std::lock_guard lock(token->mutex);
-                    if (token->isAlive && *processes) {
-                        self->fileOutputDidFinishRecording(file, error);
-                    }
+            // A start the capture layer refused has logged why; the screen must not
+            // show a recording that writes nothing.
+            const bool started = output->isRecording();
+            progress->written = started;
+            if (started) {
+                Log::line(QStringLiteral("🎬 开始录制: ") + path);
+            }
+            MainQueue::post(QCoreApplication::instance(), [manager, take, started] {
+                if (manager) {
+                    manager->takeStarted(take, started);
                 }
-            },
-            [manager, take] {
-                // Stamped here, not when the main thread gets to it.
-                const double at = SteadyClock::now();
-                MainQueue::post(QCoreApplication::instance(), [manager, take, at] {
-                    if (manager) {
-                        manager->takeWroteFirstPicture(take, at);
-                    }
-                });
             });
-        // A start the capture layer refused has logged why; the screen must not
-        // show a recording that writes nothing.
-        const bool started = output->isRecording();
-        progress->written = started;
-        if (started) {
-            Log::line(QStringLiteral("🎬 开始录制: ") + path);
-        }
-        MainQueue::post(QCoreApplication::instance(), [manager, take, started] {
-            if (manager) {
-                manager->takeStarted(take, started);
-            }
         });
-    });
 }
 
 void CameraManager::takeStarted(quint64 take, bool started)
@@ -172,13 +185,14 @@ void CameraManager::takeStarted(quint64 take, bool started)
     if (take != m_take || m_takeState != TakeState::starting) {
         return;
     }
-    // A stop asked for meanwhile follows the start on the worker.
-    if (!started || m_stopRequested) {
-        m_takeState = TakeState::idle;
+    if (!started) {
+        // The capture layer has logged why; the screen says it too.
+        setTakeState(TakeState::idle);
         setRecordingStartedAt(std::nullopt);
+        setLastTakeFailure(QStringLiteral("无法开始录制"));
         return;
     }
-    m_takeState = TakeState::recording;
+    setTakeState(TakeState::recording);
     setIsRecording(true);
 }
 
@@ -189,10 +203,12 @@ void CameraManager::takeFinished(quint64 take, const std::optional<QString> &err
     }
     // The take ended by itself: camera gone, disk full, file not writable. A
     // start that was refused has said why already.
-    m_takeState = TakeState::idle;
+    setTakeState(TakeState::idle);
     setRecordingStartedAt(std::nullopt);
     if (!m_stopRequested && m_takeProgress && m_takeProgress->written) {
-        Log::line(QStringLiteral("❌ 录制意外结束: ") + errorDescription.value_or(QStringLiteral("unknown")));
+        const QString reason = errorDescription.value_or(QStringLiteral("unknown"));
+        Log::line(QStringLiteral("❌ 录制意外结束: ") + reason);
+        setLastTakeFailure(QStringLiteral("录制意外结束: ") + reason);
     }
     if (m_isRecording) {
         setIsRecording(false);
@@ -206,6 +222,33 @@ void CameraManager::takeWroteFirstPicture(quint64 take, double at)
         return;
     }
     setRecordingStartedAt(at);
+}
+
+void CameraManager::setTakeState(TakeState state)
+{
+    m_takeState = state;
+    const bool starting = state == TakeState::starting;
+    if (m_isStartingRecording != starting) {
+        m_isStartingRecording = starting;
+        Q_EMIT isStartingRecordingChanged();
+    }
+}
+
+void CameraManager::setLastTakeFailure(const QString &failure)
+{
+    if (m_lastTakeFailure == failure) {
+        return;
+    }
+    m_lastTakeFailure = failure;
+    Q_EMIT lastTakeFailureChanged();
+}
+
+std::optional<VideoAspectRatio> CameraManager::takeAspectRatio() const
+{
+    if (!isTakeUnderWay()) {
+        return std::nullopt;
+    }
+    return m_takeAspectRatio;
 }
 
 void CameraManager::setRecordingStartedAt(std::optional<double> at)
@@ -232,8 +275,11 @@ void CameraManager::stopRecording()
         }
         output->stopRecording();
     });
-    if (m_takeState == TakeState::recording) {
-        m_takeState = TakeState::idle;
+    // A take still starting ends here too: the stop follows its start on the
+    // worker, and its late report finds the state moved on.
+    const bool wasRecording = m_takeState == TakeState::recording;
+    setTakeState(TakeState::idle);
+    if (wasRecording) {
         MainQueue::post(this, [this] { setIsRecording(false); });
     }
 }

@@ -184,7 +184,9 @@ TEST(ShellQuit, QuittingDuringACropStopsItAndKeepsTheTakeForTheNextStart)
     {
         VeltroscopeApp app(managerWithoutDevices());
         app.cameraManager()->configureResolution(VideoResolution::p720, VideoAspectRatio::ratio1x1);
-        std::thread([&] { app.cameraManager()->fileOutputDidFinishRecording(path, std::nullopt); }).join();
+        std::thread([&] {
+            app.cameraManager()->fileOutputDidFinishRecording(path, std::nullopt, VideoAspectRatio::ratio1x1);
+        }).join();
         const QString scratch = ExportPipeline::scratchPath(folder.filePath("take.cropped.mp4"));
         ASSERT_TRUE(MainLoop::waitUntil([&] { return QFileInfo(scratch).size() > 0; }, 60000));
         app.prepareToQuit();

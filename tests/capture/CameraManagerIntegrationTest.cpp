@@ -3,10 +3,14 @@
 #include "PictureProbe.h"
 
 #include "platform/media/MovieFileOutput.h"
+#include "platform/media/SystemCapturePermissions.h"
 #include "platform/media/SystemDeviceProvider.h"
+
+#include "library/DatabaseManager.h"
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QTemporaryDir>
 
 using namespace CameraManagerTest;
@@ -141,4 +145,88 @@ TEST(VirtualDevices, AJpegOnlyWebcamRecordsFullHdAt30FpsWithSound)
     EXPECT_GT(probe.decodedAudioBuffers, 0);
     EXPECT_NEAR(probe.firstAudioSeconds, probe.firstVideoSeconds, 0.1) << "first picture within 0.1 s of first sound";
     expectDetailInTheFirstSecond(path, *real.preview);
+}
+
+namespace {
+// The system's devices, of which only the cameras named `name` are listed:
+// the session's own cameras stay out of sight.
+class NamedCameras : public CaptureDeviceProvider {
+public:
+    explicit NamedCameras(QString name) : m_name(std::move(name)) { }
+    QList<CaptureDevice> videoDevices() override
+    {
+        QList<CaptureDevice> named;
+        for (const CaptureDevice &device : m_system->videoDevices()) {
+            if (device.localizedName() == m_name) {
+                named.append(device);
+            }
+        }
+        return named;
+    }
+    std::optional<CaptureDevice> defaultAudioDevice() override { return m_system->defaultAudioDevice(); }
+    int addChangeHandler(ChangeHandler handler) override { return m_system->addChangeHandler(std::move(handler)); }
+    void removeChangeHandler(int id) override { m_system->removeChangeHandler(id); }
+
+private:
+    QString m_name;
+    std::shared_ptr<SystemDeviceProvider> m_system = SystemDeviceProvider::shared();
+};
+} // namespace
+
+TEST(VirtualDevices, ACameraPluggedInLaterIsChosenAndUnpluggedMidTakeEndsTheTake)
+{
+    if (!insideVirtualDevices()) {
+        GTEST_SKIP() << "needs the private PipeWire session: run through tests/with-virtual-devices.sh";
+    }
+    const QString lateName = QStringLiteral("Veltroscope-Late-Camera");
+    QTemporaryDir dir;
+    LogCapture log;
+    auto provider = std::make_shared<NamedCameras>(lateName);
+    CameraManager manager(provider, std::make_shared<SystemCapturePermissions>(SystemDeviceProvider::shared()));
+    manager.setSaveFolder(dir.path());
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return log.contains(QStringLiteral("📷 发现 0 个摄像头设备")); }, 15000));
+    EXPECT_FALSE(manager.selectedDevice().has_value());
+
+    // A camera plugged in: a client that provides a camera node to the
+    // session, a JPEG webcam as the session's own.
+    QProcess camera;
+    camera.setStandardErrorFile(QProcess::nullDevice()); // its own warnings are not ours
+    camera.start(QStringLiteral("gst-launch-1.0"),
+        {"-q", "videotestsrc", "is-live=true", "pattern=smpte", "!",
+            "video/x-raw,format=I420,width=1920,height=1080,framerate=30/1", "!", "jpegenc", "quality=50", "!",
+            "pipewiresink", "mode=provide",
+            "stream-properties=props,media.class=Video/Source,node.name=veltroscope-late-camera,node.description="
+                + lateName});
+    ASSERT_TRUE(camera.waitForStarted());
+    const bool chosen = MainLoop::waitUntil(
+        [&] { return manager.selectedDevice() && manager.selectedDevice()->localizedName() == lateName; }, 30000);
+    if (!chosen) {
+        camera.kill();
+        camera.waitForFinished();
+    }
+    ASSERT_TRUE(chosen) << "listed and chosen, since none was";
+    EXPECT_EQ(manager.availableDevices().size(), 1);
+    ASSERT_TRUE(waitForPreview(manager, 5, 15000));
+
+    // Its own size: a client-provided camera does not take a restart well.
+    manager.configureResolution(VideoResolution::p1080, VideoAspectRatio::ratio16x9);
+    manager.startRecording();
+    ASSERT_TRUE(waitForRecording(manager));
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return manager.recordingStartedAt().has_value(); }, 15000))
+        << "the take writes pictures";
+    MainLoop::spin(1500);
+    const QString path = *manager.currentRecordingURL();
+    camera.kill(); // unplugged
+    camera.waitForFinished();
+    ASSERT_TRUE(waitForRecording(manager, false, 20000)) << "the take ends";
+    EXPECT_FALSE(manager.lastTakeFailure().isEmpty());
+    EXPECT_TRUE(MainLoop::waitUntil([&] { return !manager.selectedDevice().has_value(); }, 20000));
+    ASSERT_TRUE(MainLoop::waitUntil(
+        [&] {
+            const auto videos = DatabaseManager::shared().videos();
+            return !videos.isEmpty() && videos.first().filePath == path;
+        },
+        60000))
+        << "what was written is kept";
+    EXPECT_GT(MediaProbe::read(path, false).durationSeconds, 0.5);
 }

@@ -56,10 +56,11 @@ std::unique_ptr<CameraManager> managerCroppingTo(VideoAspectRatio ratio)
     return manager;
 }
 
-// The capture layer reports from a thread of its own.
+// The capture layer reports from a thread of its own, with the ratio the
+// take was started with.
 void reportFinished(CameraManager &manager, const QString &path, const std::optional<QString> &error = std::nullopt)
 {
-    std::thread([&] { manager.fileOutputDidFinishRecording(path, error); }).join();
+    std::thread([&] { manager.fileOutputDidFinishRecording(path, error, manager.pendingAspectRatio()); }).join();
 }
 
 bool waitForVideos(qsizetype count)
@@ -147,8 +148,9 @@ TEST(CameraManagerPostProcessing, SeveralRecordingsAtOnceEachKeepTheirOwnNames)
     LogCapture log;
     auto manager = managerCroppingTo(VideoAspectRatio::ratio16x9);
 
-    std::thread first([&] { manager->fileOutputDidFinishRecording(fourByThree, std::nullopt); });
-    std::thread second([&] { manager->fileOutputDidFinishRecording(wide, std::nullopt); });
+    std::thread first(
+        [&] { manager->fileOutputDidFinishRecording(fourByThree, std::nullopt, VideoAspectRatio::ratio16x9); });
+    std::thread second([&] { manager->fileOutputDidFinishRecording(wide, std::nullopt, VideoAspectRatio::ratio16x9); });
     first.join();
     second.join();
     ASSERT_TRUE(waitForVideos(2));
@@ -320,7 +322,7 @@ TEST(CameraManagerPostProcessing, ProcessingRunsOffTheCaptureServicesThread)
     std::thread::id captureThread;
     std::thread([&] {
         captureThread = std::this_thread::get_id();
-        manager->fileOutputDidFinishRecording(path, std::nullopt);
+        manager->fileOutputDidFinishRecording(path, std::nullopt, VideoAspectRatio::ratio1x1);
     }).join();
     const bool isProcessed = waitForVideos(1);
     Log::setObserver({});

@@ -157,7 +157,7 @@ TEST(TakeJournalKill, DISABLED_ChildExportsUntilKilled)
     TakeJournal::shared().noteStarted(path, VideoAspectRatio::ratio1x1);
     CameraManager manager(std::make_shared<StaticDeviceProvider>(), TestDevices::permissions());
     manager.configureResolution(VideoResolution::p720, VideoAspectRatio::ratio1x1);
-    std::thread([&] { manager.fileOutputDidFinishRecording(path, std::nullopt); }).join();
+    std::thread([&] { manager.fileOutputDidFinishRecording(path, std::nullopt, VideoAspectRatio::ratio1x1); }).join();
 
     // The moment the export has written anything, the whole program freezes,
     // so that the kill finds it mid-export however fast the machine is.
@@ -192,5 +192,60 @@ TEST(TakeJournalKill, TakeKilledWhileCroppingIsFinishedAtTheNextStart)
     EXPECT_EQ(MediaAsset(path).tracks(MediaType::video).first().naturalSize, QSizeF(480, 480));
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"take.mp4"});
     EXPECT_EQ(DatabaseManager::shared().videos().first().filePath, path);
+    EXPECT_TRUE(TakeJournal::shared().entries().isEmpty());
+}
+
+TEST(TakeJournalKill, DISABLED_ChildStartsTheNextTakeBeforeTheFirstIsProcessed)
+{
+    if (!takeOverParentsDataFolder()) {
+        GTEST_SKIP() << "only run by TakeJournalKill.KilledBeforeTheFirstOfTwoTakesIsProcessedEachKeepsItsRatio";
+    }
+    const QString folder = qEnvironmentVariable(folderVariable);
+    LogCapture log;
+    CameraManager manager(
+        TestDevices::provider({TestDevices::camera("Pattern", "test:pattern")}), TestDevices::permissions());
+    ASSERT_TRUE(CameraManagerTest::waitForSetup(log));
+    ASSERT_TRUE(CameraManagerTest::waitForPreview(manager));
+    manager.setSaveFolder(folder);
+    // The first take's report never arrives: the kill comes first.
+    std::atomic<bool> held = false;
+    manager.setFinishedReportGate([&held](std::function<void()> deliver) {
+        if (held.exchange(true)) {
+            deliver();
+        }
+    });
+    const QString first
+        = CameraManagerTest::recordTake(manager, VideoResolution::p720, VideoAspectRatio::ratio16x9, 1000);
+    ASSERT_FALSE(first.isEmpty());
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return held.load(); }, 10000));
+    MainLoop::spin(1100); // a name of its own
+    manager.configureResolution(VideoResolution::p720, VideoAspectRatio::ratio9x16);
+    manager.startRecording();
+    const QString second = *manager.currentRecordingURL();
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return QFileInfo(second).size() > 64 * 1024; }, 60000));
+    MainLoop::spin(1500);
+    signalReady(folder);
+    MainLoop::spin(60000);
+}
+
+TEST(TakeJournalKill, KilledBeforeTheFirstOfTwoTakesIsProcessedEachKeepsItsRatio)
+{
+    QTemporaryDir folder;
+    runAndKill("TakeJournalKill.DISABLED_ChildStartsTheNextTakeBeforeTheFirstIsProcessed", folder.path());
+    const QList<TakeJournal::Entry> left = TakeJournal::shared().entries();
+    ASSERT_EQ(left.size(), 2);
+    EXPECT_EQ(left.at(0).aspectRatio, VideoAspectRatio::ratio16x9);
+    EXPECT_EQ(left.at(1).aspectRatio, VideoAspectRatio::ratio9x16);
+
+    LogCapture log;
+    auto manager = nextStart();
+    manager->configureResolution(VideoResolution::p1080, VideoAspectRatio::ratio1x1); // decides neither
+    ASSERT_TRUE(waitForVideos(2));
+    MainLoop::drain();
+    EXPECT_EQ(MediaAsset(left.at(0).path).tracks(MediaType::video).first().naturalSize, QSizeF(1280, 720));
+    const QSizeF second = MediaAsset(left.at(1).path).tracks(MediaType::video).first().naturalSize;
+    EXPECT_NEAR(second.width(), 405, 1) << "9:16 of 720, as the encoder rounds it";
+    EXPECT_EQ(second.height(), 720);
+    EXPECT_FALSE(log.contains("✂️ 已按比例 1.0 裁剪视频"));
     EXPECT_TRUE(TakeJournal::shared().entries().isEmpty());
 }

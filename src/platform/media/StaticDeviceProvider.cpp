@@ -19,12 +19,45 @@ std::optional<CaptureDevice> StaticDeviceProvider::defaultAudioDevice()
 
 void StaticDeviceProvider::setVideoDevices(QList<CaptureDevice> devices)
 {
-    std::lock_guard lock(m_mutex);
-    m_videoDevices = std::move(devices);
+    {
+        std::lock_guard lock(m_mutex);
+        m_videoDevices = std::move(devices);
+    }
+    notifyChange();
 }
 
 void StaticDeviceProvider::setDefaultAudioDevice(std::optional<CaptureDevice> device)
 {
+    {
+        std::lock_guard lock(m_mutex);
+        m_audioDevice = std::move(device);
+    }
+    notifyChange();
+}
+
+int StaticDeviceProvider::addChangeHandler(ChangeHandler handler)
+{
     std::lock_guard lock(m_mutex);
-    m_audioDevice = std::move(device);
+    const int id = m_nextHandler++;
+    m_handlers.emplace(id, std::move(handler));
+    return id;
+}
+
+void StaticDeviceProvider::removeChangeHandler(int id)
+{
+    std::lock_guard lock(m_mutex);
+    m_handlers.erase(id);
+}
+
+void StaticDeviceProvider::notifyChange()
+{
+    // Called without the lock: a handler may read the devices.
+    std::map<int, ChangeHandler> handlers;
+    {
+        std::lock_guard lock(m_mutex);
+        handlers = m_handlers;
+    }
+    for (const auto &[id, handler] : handlers) {
+        handler();
+    }
 }

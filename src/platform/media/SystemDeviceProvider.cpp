@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <map>
 #include <mutex>
 
 namespace {
@@ -67,16 +68,55 @@ struct SystemDeviceProvider::Monitor {
     std::mutex mutex;
     GstDeviceMonitor *monitor = nullptr; // never stopped; lives as long as the process
     bool started = false;
+    std::mutex handlersMutex; // apart: a handler may list the devices
+    std::map<int, ChangeHandler> handlers;
+    int nextHandler = 1;
+
+    void startLocked()
+    {
+        if (monitor) {
+            return;
+        }
+        monitor = gst_device_monitor_new();
+        gst_device_monitor_add_filter(monitor, "Video/Source", nullptr);
+        gst_device_monitor_add_filter(monitor, "Audio/Source", nullptr);
+        // Nobody pops this bus: the handler answers each message and drops it,
+        // so the messages of a long run do not pile up.
+        GstPtr<GstBus> bus(gst_device_monitor_get_bus(monitor));
+        gst_bus_set_sync_handler(bus.get(), &Monitor::onBusMessage, this, nullptr);
+        started = gst_device_monitor_start(monitor);
+    }
+
+    static GstBusSyncReply onBusMessage(GstBus *, GstMessage *message, gpointer data)
+    {
+        switch (GST_MESSAGE_TYPE(message)) {
+        case GST_MESSAGE_DEVICE_ADDED:
+        case GST_MESSAGE_DEVICE_REMOVED:
+        case GST_MESSAGE_DEVICE_CHANGED:
+            static_cast<Monitor *>(data)->notify();
+            break;
+        default:
+            break;
+        }
+        return GST_BUS_DROP;
+    }
+
+    void notify()
+    {
+        std::map<int, ChangeHandler> copy;
+        {
+            std::lock_guard lock(handlersMutex);
+            copy = handlers;
+        }
+        for (const auto &[id, handler] : copy) {
+            handler();
+        }
+    }
 
     QList<GstPtr<GstDevice>> devices(const char *deviceClass)
     {
         std::lock_guard lock(mutex);
-        if (!monitor) {
-            monitor = gst_device_monitor_new();
-            gst_device_monitor_add_filter(monitor, "Video/Source", nullptr);
-            gst_device_monitor_add_filter(monitor, "Audio/Source", nullptr);
-            started = gst_device_monitor_start(monitor);
-        }
+        startLocked();
         QList<GstPtr<GstDevice>> found;
         if (!started) {
             return found;
@@ -140,6 +180,24 @@ QList<CaptureDevice> SystemDeviceProvider::videoDevices()
         return std::pair(a.localizedName(), a.uniqueID()) < std::pair(b.localizedName(), b.uniqueID());
     });
     return devices;
+}
+
+int SystemDeviceProvider::addChangeHandler(ChangeHandler handler)
+{
+    {
+        std::lock_guard lock(m_monitor->mutex);
+        m_monitor->startLocked();
+    }
+    std::lock_guard lock(m_monitor->handlersMutex);
+    const int id = m_monitor->nextHandler++;
+    m_monitor->handlers.emplace(id, std::move(handler));
+    return id;
+}
+
+void SystemDeviceProvider::removeChangeHandler(int id)
+{
+    std::lock_guard lock(m_monitor->handlersMutex);
+    m_monitor->handlers.erase(id);
 }
 
 std::optional<CaptureDevice> SystemDeviceProvider::defaultAudioDevice()

@@ -17,6 +17,9 @@ public:
 
     QList<CaptureDevice> videoDevices() override;
     std::optional<CaptureDevice> defaultAudioDevice() override;
+    // Told by the device monitor's bus, on the monitor's thread.
+    int addChangeHandler(ChangeHandler handler) override;
+    void removeChangeHandler(int id) override;
 
 private:
     struct Monitor;

@@ -82,11 +82,24 @@ CameraRow::CameraRow(CameraManager *cameraManager, RecordingViewState *state, QW
         connect(cameraManager, &CameraManager::availableDevicesChanged, this, &CameraRow::rebuildCameraMenu);
         connect(cameraManager, &CameraManager::selectedDeviceChanged, this, &CameraRow::refreshCameraTitle);
         connect(cameraManager, &CameraManager::saveFolderChanged, this, &CameraRow::refreshSaveFolder);
+        connect(cameraManager, &CameraManager::isRecordingChanged, this, &CameraRow::refreshTakeLock);
+        connect(cameraManager, &CameraManager::isStartingRecordingChanged, this, &CameraRow::refreshTakeLock);
     }
     rebuildCameraMenu();
     refreshCameraTitle();
     refreshSaveFolder();
     refreshChoices();
+    refreshTakeLock();
+}
+
+void CameraRow::refreshTakeLock()
+{
+    // The take keeps the camera, size and ratio it started with; controls
+    // that could change them would only show a framing the file will not have.
+    const bool locked = m_cameraManager && m_cameraManager->isTakeUnderWay();
+    m_cameraMenu->setEnabled(!locked);
+    m_ratio->setEnabled(!locked);
+    m_resolution->setEnabled(!locked);
 }
 
 void CameraRow::addTrailingItem(QWidget *item)

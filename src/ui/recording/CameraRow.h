@@ -40,6 +40,7 @@ private:
     void refreshCameraTitle();
     void refreshSaveFolder();
     void refreshChoices();
+    void refreshTakeLock();
 
     QPointer<CameraManager> m_cameraManager;
     RecordingViewState *m_state;

@@ -6,6 +6,7 @@
 class AspectRatioCropOverlay;
 class CameraManager;
 class CameraPreviewView;
+class PictureNotice;
 class RecordingIndicator;
 class RecordingViewState;
 
@@ -36,6 +37,10 @@ public:
     CameraPreviewView *preview() const { return m_preview; }
     AspectRatioCropOverlay *overlay() const { return m_overlay; }
     RecordingIndicator *indicator() const { return m_indicator; }
+    // "未找到摄像头" in the middle while there is no camera to record from.
+    PictureNotice *cameraNotice() const { return m_cameraNotice; }
+    // Why the latest take ended by itself, at the bottom, until the next take.
+    PictureNotice *failureNotice() const { return m_failureNotice; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -44,6 +49,8 @@ private:
     void layoutLayers();
     void updateTeleprompter();
     void updateIndicator();
+    void updateFrame();
+    void updateNotices();
 
     QPointer<CameraManager> m_cameraManager;
     RecordingViewState *m_state;
@@ -51,4 +58,6 @@ private:
     AspectRatioCropOverlay *m_overlay;
     QPointer<QWidget> m_teleprompter;
     RecordingIndicator *m_indicator;
+    PictureNotice *m_cameraNotice;
+    PictureNotice *m_failureNotice;
 };

@@ -31,6 +31,18 @@ void RecordButton::setRecording(bool isRecording)
     refreshTitle();
 }
 
+void RecordButton::setStarting(bool isStarting)
+{
+    m_isStarting = isStarting;
+    refreshTitle();
+}
+
+void RecordButton::setCanStart(bool canStart)
+{
+    m_canStart = canStart;
+    refreshTitle();
+}
+
 void RecordButton::setCountingDown(bool isCountingDown)
 {
     m_isCountingDown = isCountingDown;
@@ -41,18 +53,22 @@ void RecordButton::refreshTitle()
 {
     if (m_isRecording) {
         setText(QStringLiteral("停止录制"));
+    } else if (m_isStarting) {
+        setText(QStringLiteral("正在开始…"));
     } else if (m_isCountingDown) {
         setText(QStringLiteral("取消录制"));
     } else {
         setText(QStringLiteral("开始录制"));
     }
     setAccessibleName(text());
+    // Without a camera only a start is on offer, and it cannot be had.
+    setEnabled(m_canStart || m_isRecording || m_isStarting || m_isCountingDown);
     update();
 }
 
 QString RecordButton::symbolName() const
 {
-    if (m_isRecording) {
+    if (m_isRecording || m_isStarting) {
         return QStringLiteral("stop.fill");
     }
     return m_isCountingDown ? QStringLiteral("xmark") : QStringLiteral("record.circle");
@@ -61,7 +77,12 @@ QString RecordButton::symbolName() const
 QColor RecordButton::backgroundColor() const
 {
     QColor red(Qt::red);
-    if (!m_isRecording) {
+    if (!isEnabled()) {
+        return QColor(150, 150, 150);
+    }
+    if (m_isStarting) {
+        red.setAlphaF(0.6f);
+    } else if (!m_isRecording) {
         red.setAlphaF(0.85f);
     }
     return red;
@@ -72,7 +93,8 @@ QSize RecordButton::sizeHint() const
     // Wide enough for either title, so the button keeps its place when it flips.
     const QFontMetrics metrics = fontMetrics();
     const int title = std::max({metrics.horizontalAdvance(QStringLiteral("开始录制")),
-        metrics.horizontalAdvance(QStringLiteral("停止录制")), metrics.horizontalAdvance(QStringLiteral("取消录制"))});
+        metrics.horizontalAdvance(QStringLiteral("停止录制")), metrics.horizontalAdvance(QStringLiteral("取消录制")),
+        metrics.horizontalAdvance(QStringLiteral("正在开始…"))});
     const int content = std::max(symbolPoints + 4, metrics.height());
     return {2 * horizontalPadding + symbolPoints + symbolGap + title + 1, 2 * verticalPadding + content};
 }
@@ -116,12 +138,12 @@ void RecordButton::paintSymbol(QPainter &painter, const QRectF &box) const
 {
     // Drawn, not taken from the icon theme: the symbol must be white on red.
     painter.save();
-    if (m_isCountingDown && !m_isRecording) {
+    if (m_isCountingDown && !m_isRecording && !m_isStarting) {
         const QRectF cross = box.adjusted(4, 4, -4, -4);
         painter.setPen(QPen(Qt::white, 2.4, Qt::SolidLine, Qt::RoundCap));
         painter.drawLine(cross.topLeft(), cross.bottomRight());
         painter.drawLine(cross.topRight(), cross.bottomLeft());
-    } else if (m_isRecording) {
+    } else if (m_isRecording || m_isStarting) {
         const QRectF square = box.adjusted(3, 3, -3, -3);
         QPainterPath path;
         path.addRoundedRect(square, 2.5, 2.5);

@@ -12,6 +12,11 @@ public:
 
     void setRecording(bool isRecording);
     bool isRecordingLook() const { return m_isRecording; }
+    // While a take starts: "正在开始…"; pressing stops the take.
+    void setStarting(bool isStarting);
+    bool isStartingLook() const { return m_isStarting; }
+    // No camera to record from: a press starts nothing.
+    void setCanStart(bool canStart);
     // During the count before a recording: "取消录制", and pressing cancels.
     void setCountingDown(bool isCountingDown);
     bool isCountingDownLook() const { return m_isCountingDown; }
@@ -30,5 +35,7 @@ private:
     void refreshTitle();
 
     bool m_isRecording = false;
+    bool m_isStarting = false;
     bool m_isCountingDown = false;
+    bool m_canStart = true;
 };

@@ -34,8 +34,11 @@ void RecordingCountdown::toggleRecording()
     }
     if (isCounting()) {
         cancel();
-    } else if (m_cameraManager->isRecording()) {
+    } else if (m_cameraManager->isTakeUnderWay()) {
+        // Also a take still starting: a second press must not be lost.
         m_cameraManager->stopRecording();
+    } else if (!m_cameraManager->selectedDevice()) {
+        return; // no camera: the screen says so
     } else if (m_options && m_options->isCountdownEnabled()) {
         count(countSeconds);
     } else {
@@ -71,7 +74,7 @@ void RecordingCountdown::count(int remaining)
 
 void RecordingCountdown::startNow()
 {
-    if (!m_cameraManager || m_cameraManager->isRecording()) {
+    if (!m_cameraManager || m_cameraManager->isTakeUnderWay() || !m_cameraManager->selectedDevice()) {
         return;
     }
     const VideoResolution resolution = m_state ? m_state->selectedResolution() : VideoResolution::p1080;

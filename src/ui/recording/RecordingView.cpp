@@ -48,6 +48,15 @@ RecordingView::RecordingView(CameraManager *cameraManager, DatabaseManager *dbMa
     addRecordingAids();
 }
 
+RecordingView::~RecordingView()
+{
+    // The widgets point at the view state and the listener, which were made
+    // before them and so would go first: the widgets go now, then the rest.
+    qDeleteAll(findChildren<QWidget *>(Qt::FindDirectChildrenOnly));
+    delete m_voiceCommands;
+    delete m_viewState;
+}
+
 void RecordingView::setInitialScript(const std::optional<Script> &script)
 {
     m_initialScript = script;
@@ -79,5 +88,7 @@ void RecordingView::onAppear()
         m_viewState->setIsTeleprompterVisible(true);
     }
     m_voiceCommands->whenShown();
-    letVoiceStopCancelTheCountdown();
+    if (m_speechManager) {
+        letVoiceStopCancelTheCountdown();
+    }
 }

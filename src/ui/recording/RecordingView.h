@@ -1,7 +1,9 @@
 #pragma once
 
 #include "library/Script.h"
+#include "voice/SpeechRecognitionManager.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -18,7 +20,7 @@ class RecordingOptionsButton;
 class RecordingShortcuts;
 class RecordingTimer;
 class RecordingViewState;
-class SpeechRecognitionManager;
+
 class VoiceCommandWiring;
 
 // The recording tab: the picture area over the control panel. It keeps the
@@ -35,6 +37,7 @@ public:
     RecordingView(CameraManager *cameraManager, DatabaseManager *dbManager, SpeechRecognitionManager *speechManager,
         std::optional<Script> initialScript, std::shared_ptr<CapturePermissions> microphoneAccess,
         QWidget *parent = nullptr);
+    ~RecordingView() override;
 
     void setInitialScript(const std::optional<Script> &script);
     const std::optional<Script> &initialScript() const { return m_initialScript; }
@@ -69,7 +72,8 @@ private:
 
     CameraManager *m_cameraManager;
     DatabaseManager *m_dbManager;
-    SpeechRecognitionManager *m_speechManager;
+    // Handed in by the caller, who may end it first; or made here.
+    QPointer<SpeechRecognitionManager> m_speechManager;
     std::optional<Script> m_initialScript;
 
     RecordingViewState *m_viewState;

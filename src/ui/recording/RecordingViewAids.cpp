@@ -33,11 +33,10 @@ void RecordingView::addRecordingAids()
     m_optionsButton = new RecordingOptionsButton(m_options, m_viewState);
     m_controlPanel->cameraRow()->addTrailingItem(m_optionsButton);
 
-    CameraPreviewView *preview = m_pictureArea->preview();
-    auto *teleprompter = qobject_cast<TeleprompterView *>(m_pictureArea->teleprompterView());
-    auto applyMirrors = [this, preview, teleprompter] {
-        preview->setMirrored(m_options->isMirroringPreview());
-        if (teleprompter) {
+    // Looked up each time: the picture area may have replaced its teleprompter.
+    auto applyMirrors = [this] {
+        m_pictureArea->preview()->setMirrored(m_options->isMirroringPreview());
+        if (auto *teleprompter = qobject_cast<TeleprompterView *>(m_pictureArea->teleprompterView())) {
             teleprompter->setMirrored(m_options->isMirroringText());
         }
     };

@@ -127,7 +127,10 @@ void SegmentedControl::applyStyle()
                          "QToolButton:checked { background: %4; color: %5; }")
               .arg(border, pal.color(QPalette::Button).name(), pal.color(QPalette::ButtonText).name(),
                   pal.color(QPalette::Highlight).name(), pal.color(QPalette::HighlightedText).name())
-              .arg(segmentPadding);
+              .arg(segmentPadding)
+        // Locked during a take: it must look so, not only refuse clicks.
+        + QStringLiteral("QToolButton:disabled { color: %1; } QToolButton:checked:disabled { background: %2; }")
+              .arg(pal.color(QPalette::Disabled, QPalette::ButtonText).name(), pal.color(QPalette::Mid).name());
     // Set only when it changes: setting a style sheet re-polishes every child.
     if (styleSheet() != style) {
         setStyleSheet(style);

@@ -49,7 +49,7 @@ void VoiceCommandWiring::whenShown()
 std::function<void()> VoiceCommandWiring::startCommandAction() const
 {
     return [camera = m_cameraManager, listener = m_speechManager, state = m_state, delay = m_delay] {
-        if (!camera || camera->isRecording()) {
+        if (!camera || camera->isTakeUnderWay() || !camera->selectedDevice()) {
             return;
         }
         if (listener) {
@@ -76,7 +76,8 @@ std::function<void()> VoiceCommandWiring::startCommandAction() const
 std::function<void()> VoiceCommandWiring::stopCommandAction() const
 {
     return [camera = m_cameraManager, listener = m_speechManager] {
-        if (camera && camera->isRecording()) {
+        // A take still starting is ended too, or the spoken stop is lost.
+        if (camera && camera->isTakeUnderWay()) {
             // Where the phrase began, so the take can end before it.
             camera->stopRecordingByVoice(listener ? listener->lastCommandPhraseStart() : std::nullopt);
         }

@@ -31,13 +31,19 @@ void setTextColor(QWidget *widget, const QColor &color)
 VoiceFeedbackRow::VoiceFeedbackRow(
     CameraManager *cameraManager, SpeechRecognitionManager *speechManager, RecordingViewState *state, QWidget *parent)
     : QWidget(parent), m_cameraManager(cameraManager), m_speechManager(speechManager), m_state(state),
-      m_heardCommand(new ElidedLabel(Qt::ElideRight, this)), m_recognition(new ElidedLabel(Qt::ElideRight, this)),
-      m_recordButton(new RecordButton(this)),
+      m_voiceUnavailable(new ElidedLabel(Qt::ElideRight, this)), m_heardCommand(new ElidedLabel(Qt::ElideRight, this)),
+      m_recognition(new ElidedLabel(Qt::ElideRight, this)), m_recordButton(new RecordButton(this)),
       m_microphoneMeter(new MicrophoneLevelMeter(cameraManager ? cameraManager->microphoneLevel() : nullptr, this))
 {
     m_heardCommand->setFont(RecordingStyle::font(13, QFont::Medium));
     setTextColor(m_heardCommand, heardGreen);
     m_heardCommand->setBadge(withAlpha(heardGreen, 0.12), QMargins(10, 4, 10, 4), 6);
+
+    m_voiceUnavailable->setFont(RecordingStyle::font(12, QFont::Medium));
+    setTextColor(m_voiceUnavailable, RecordingStyle::secondaryText(this));
+    m_voiceUnavailable->setBadge(withAlpha(QColor(128, 128, 128), 0.1), QMargins(8, 4, 8, 4), 6);
+    m_voiceUnavailable->setText(QStringLiteral("语音指令不可用：未找到麦克风"));
+    m_voiceUnavailable->setAccessibleName(m_voiceUnavailable->text());
 
     m_recognition->setFont(RecordingStyle::font(12));
     setTextColor(m_recognition, RecordingStyle::secondaryText(this));
@@ -47,6 +53,7 @@ VoiceFeedbackRow::VoiceFeedbackRow(
     auto *row = new PriorityRowLayout(this);
     row->setSpacing(rowSpacing);
     row->setContentsMargins(0, 2, 0, 2);
+    row->addWidget(m_voiceUnavailable, 1);
     row->addWidget(m_heardCommand, 1);
     row->addWidget(m_recognition, 0);
     // The meter at the end is balanced by an empty twin before the button, so
@@ -59,7 +66,11 @@ VoiceFeedbackRow::VoiceFeedbackRow(
 
     connect(m_recordButton, &RecordButton::clicked, this, &VoiceFeedbackRow::onRecordButton);
     if (cameraManager) {
-        connect(cameraManager, &CameraManager::isRecordingChanged, this, &VoiceFeedbackRow::refreshRecordButton);
+        for (auto signal : {&CameraManager::isRecordingChanged, &CameraManager::isStartingRecordingChanged,
+                 &CameraManager::selectedDeviceChanged}) {
+            connect(cameraManager, signal, this, &VoiceFeedbackRow::refreshRecordButton);
+        }
+        connect(cameraManager, &CameraManager::hasMicrophoneChanged, this, &VoiceFeedbackRow::refreshBadges);
     }
     if (speechManager) {
         connect(
@@ -76,8 +87,11 @@ void VoiceFeedbackRow::refreshBadges()
 {
     const QString heard = m_speechManager ? m_speechManager->lastHeardCommand() : QString();
     const QString recognized = m_speechManager ? m_speechManager->lastRecognizedText() : QString();
+    // Without a microphone nothing can be heard: say so where the commands show.
+    const bool noMicrophone = m_cameraManager && !m_cameraManager->hasMicrophone();
+    m_voiceUnavailable->setVisible(noMicrophone);
     m_heardCommand->setText(heard);
-    m_heardCommand->setVisible(!heard.isEmpty());
+    m_heardCommand->setVisible(!heard.isEmpty() && !noMicrophone);
     m_recognition->setText(QStringLiteral("识别中: ") + recognized);
     m_recognition->setVisible(!recognized.isEmpty());
 }
@@ -85,6 +99,8 @@ void VoiceFeedbackRow::refreshBadges()
 void VoiceFeedbackRow::refreshRecordButton()
 {
     m_recordButton->setRecording(m_cameraManager && m_cameraManager->isRecording());
+    m_recordButton->setStarting(m_cameraManager && m_cameraManager->isStartingRecording());
+    m_recordButton->setCanStart(m_cameraManager && m_cameraManager->selectedDevice().has_value());
 }
 
 void VoiceFeedbackRow::onRecordButton()
@@ -97,9 +113,9 @@ void VoiceFeedbackRow::onRecordButton()
     if (!m_cameraManager) {
         return;
     }
-    if (m_cameraManager->isRecording()) {
+    if (m_cameraManager->isTakeUnderWay()) {
         m_cameraManager->stopRecording();
-    } else {
+    } else if (m_cameraManager->selectedDevice()) {
         m_cameraManager->configureResolution(m_state->selectedResolution(), m_state->selectedAspectRatio());
         m_cameraManager->startRecording();
     }

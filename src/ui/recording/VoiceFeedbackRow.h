@@ -21,6 +21,8 @@ public:
     VoiceFeedbackRow(CameraManager *cameraManager, SpeechRecognitionManager *speechManager, RecordingViewState *state,
         QWidget *parent = nullptr);
 
+    // "语音指令不可用…", shown while the system has no microphone.
+    ElidedLabel *voiceUnavailableBadge() const { return m_voiceUnavailable; }
     ElidedLabel *heardCommandBadge() const { return m_heardCommand; }
     ElidedLabel *recognitionBadge() const { return m_recognition; }
     RecordButton *recordButton() const { return m_recordButton; }
@@ -37,6 +39,7 @@ private:
     QPointer<CameraManager> m_cameraManager;
     QPointer<SpeechRecognitionManager> m_speechManager;
     RecordingViewState *m_state;
+    ElidedLabel *m_voiceUnavailable;
     ElidedLabel *m_heardCommand;
     ElidedLabel *m_recognition;
     RecordButton *m_recordButton;

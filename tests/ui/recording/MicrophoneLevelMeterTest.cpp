@@ -105,7 +105,8 @@ TEST(MicrophoneLevelMeter, SaysNoSoundAfterThreeSilentSecondsOfATake)
 
 TEST(MicrophoneLevelMeter, SitsAtTheRowsEndWithoutMovingTheRecordButton)
 {
-    Panel panel(std::nullopt);
+    // With a microphone: without one the row shows a badge that says so.
+    Panel panel(TestDevices::microphone());
     VoiceFeedbackRow &row = panel.row;
     MainLoop::drain();
     const QRect meter = panel.meter()->geometry();

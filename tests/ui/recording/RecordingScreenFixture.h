@@ -67,6 +67,7 @@ inline CaptureDevice colourBars(
 
 struct ScreenOptions {
     QList<CaptureDevice> cameras = {colourBars()};
+    std::optional<CaptureDevice> microphone = TestDevices::microphone();
     std::optional<Script> script = std::nullopt;
     QSize windowSize = QSize(1100, 780);
     bool microphoneGranted = true;
@@ -80,6 +81,7 @@ struct Screen {
     LogCapture log;
     QTemporaryDir folder;
     double now = 1000;
+    std::shared_ptr<StaticDeviceProvider> devices; // plug and unplug here
     std::unique_ptr<CameraManager> camera;
     std::unique_ptr<SpeechRecognitionManager> listener;
     QTabWidget tabs;
@@ -89,7 +91,8 @@ struct Screen {
 
     explicit Screen(ScreenOptions options = {})
     {
-        camera = std::make_unique<CameraManager>(TestDevices::provider(options.cameras), TestDevices::permissions());
+        devices = TestDevices::provider(options.cameras, options.microphone);
+        camera = std::make_unique<CameraManager>(devices, TestDevices::permissions());
         camera->setSaveFolder(folder.path());
         listener = std::make_unique<SpeechRecognitionManager>(
             options.recognizer ? SpeechRecognizer::create(QStringLiteral("zh-CN")) : nullptr,
