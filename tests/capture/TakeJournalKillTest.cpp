@@ -55,6 +55,19 @@ void signalReady(const QString &folder)
 }
 
 // Starts the child test, waits for it to say it is ready and kills it.
+// Starts a take, tells the parent once a few fragments (a key frame among
+// them) are on disk, and records on until it is killed.
+void recordUntilKilled(CameraManager &manager, const QString &folder)
+{
+    manager.startRecording();
+    ASSERT_TRUE(manager.currentRecordingURL());
+    const QString path = *manager.currentRecordingURL();
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return QFileInfo(path).size() > 64 * 1024; }, 60000));
+    MainLoop::spin(1500);
+    signalReady(folder);
+    MainLoop::spin(60000);
+}
+
 void runAndKill(const char *childTest, const QString &folder)
 {
     QProcess child;
@@ -109,14 +122,7 @@ TEST(TakeJournalKill, DISABLED_ChildRecordsUntilKilled)
     ASSERT_TRUE(CameraManagerTest::waitForPreview(manager));
     manager.setSaveFolder(folder);
     manager.configureResolution(VideoResolution::p720, VideoAspectRatio::ratio1x1);
-    manager.startRecording();
-    ASSERT_TRUE(manager.currentRecordingURL());
-    const QString path = *manager.currentRecordingURL();
-    // A few fragments on disk, a key frame among them.
-    ASSERT_TRUE(MainLoop::waitUntil([&] { return QFileInfo(path).size() > 64 * 1024; }, 60000));
-    MainLoop::spin(1500);
-    signalReady(folder);
-    MainLoop::spin(60000);
+    recordUntilKilled(manager, folder);
 }
 
 TEST(TakeJournalKill, TakeKilledWhileRecordingIsFinishedAtTheNextStart)
@@ -220,12 +226,7 @@ TEST(TakeJournalKill, DISABLED_ChildStartsTheNextTakeBeforeTheFirstIsProcessed)
     ASSERT_TRUE(MainLoop::waitUntil([&] { return held.load(); }, 10000));
     MainLoop::spin(1100); // a name of its own
     manager.configureResolution(VideoResolution::p720, VideoAspectRatio::ratio9x16);
-    manager.startRecording();
-    const QString second = *manager.currentRecordingURL();
-    ASSERT_TRUE(MainLoop::waitUntil([&] { return QFileInfo(second).size() > 64 * 1024; }, 60000));
-    MainLoop::spin(1500);
-    signalReady(folder);
-    MainLoop::spin(60000);
+    recordUntilKilled(manager, folder);
 }
 
 TEST(TakeJournalKill, KilledBeforeTheFirstOfTwoTakesIsProcessedEachKeepsItsRatio)
