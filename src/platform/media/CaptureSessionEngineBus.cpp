@@ -38,6 +38,9 @@ GstBusSyncReply CaptureSessionEngine::onBusMessage(GstBus *, GstMessage *message
     default:
         break;
     }
+    // A dropped message is the handler's to free: every one left would keep
+    // its source, a whole finished recording bin among them, alive.
+    gst_message_unref(message);
     return GST_BUS_DROP;
 }
 

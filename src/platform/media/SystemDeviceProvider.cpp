@@ -98,6 +98,7 @@ struct SystemDeviceProvider::Monitor {
         default:
             break;
         }
+        gst_message_unref(message); // a dropped message is the handler's to free
         return GST_BUS_DROP;
     }
 
