@@ -14,6 +14,12 @@
 // The voice command listener: continuous recognition of the microphone that
 // turns a spoken Mandarin start or stop keyword into onStartCommand or
 // onStopCommand. Main thread only.
+//
+// It hears the capture session's microphone, the one takes record, so its
+// times and the take's are on one clock. Pausing for a recording and resuming
+// after it are changes of the listener alone (recognition ends, then a fresh
+// one begins); the device runs on throughout. Without a capture session, or
+// with one that has no microphone, starting fails as for a missing microphone.
 class SpeechRecognitionManager : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isListening READ isListening NOTIFY isListeningChanged)
@@ -26,7 +32,7 @@ public:
     // Seconds on a monotonic clock.
     using Clock = std::function<double()>;
 
-    // The "zh-CN" recognizer and the default microphone.
+    // The "zh-CN" recognizer and the capture session's microphone.
     explicit SpeechRecognitionManager(QObject *parent = nullptr);
     // Given services (tests: a file played as the microphone, a clock to set).
     SpeechRecognitionManager(std::shared_ptr<SpeechRecognizer> recognizer, std::unique_ptr<AudioEngine> audioEngine,

@@ -1,15 +1,27 @@
 #include "platform/media/CaptureSessionEngine.h"
 
+#include "platform/media/CaptureAudioFeed.h"
 #include "platform/media/CaptureDeviceBackend.h"
 
 #include <algorithm>
 
-CaptureSessionEngine::CaptureSessionEngine() : m_service(std::make_unique<CaptureServiceThread>())
+CaptureSessionEngine::CaptureSessionEngine() : CaptureSessionEngine(CaptureAudioFeed::shared())
 {
+}
+
+CaptureSessionEngine::CaptureSessionEngine(std::shared_ptr<CaptureAudioFeed> speechFeed)
+    : m_speechFeed(std::move(speechFeed)), m_service(std::make_unique<CaptureServiceThread>())
+{
+    if (m_speechFeed) {
+        m_speechSession = m_speechFeed->attachSession();
+    }
 }
 
 CaptureSessionEngine::~CaptureSessionEngine()
 {
+    if (m_speechFeed) {
+        m_speechFeed->detachSession(m_speechSession);
+    }
     {
         std::lock_guard lock(m_pipelineMutex);
         if (m_pipeline) {
@@ -242,6 +254,7 @@ void CaptureSessionEngine::applyConfiguration()
     }
     applyVideo(camera, preset);
     applyAudio(microphone);
+    publishMicrophone();
 }
 
 void CaptureSessionEngine::ensurePipeline()

@@ -21,6 +21,7 @@
 #include <optional>
 #include <vector>
 
+class CaptureAudioFeed;
 class CaptureTimeline;
 class PreviewSink;
 
@@ -30,7 +31,9 @@ class PreviewSink;
 // threads take neither; they only hand work to the service thread.
 class CaptureSessionEngine {
 public:
+    // Its microphone is heard through the process-wide feed.
     CaptureSessionEngine();
+    explicit CaptureSessionEngine(std::shared_ptr<CaptureAudioFeed> speechFeed);
     ~CaptureSessionEngine();
 
     void beginConfiguration();
@@ -115,6 +118,9 @@ private:
     std::unique_ptr<Branch> buildVideoBranch(const std::shared_ptr<CaptureDeviceInput> &input, CaptureMode mode);
     std::unique_ptr<Branch> buildAudioBranch(const std::shared_ptr<CaptureDeviceInput> &input);
     bool buildPreviewChain(Branch &branch, GstElement *tee);
+    bool buildSpeechChain(Branch &branch, GstElement *tee);
+    static GstFlowReturn onSpeechSample(GstElement *appsink, gpointer engine);
+    void publishMicrophone(const QString &reason = {});
     bool startBranch(Branch &branch);
     void dropBranch(std::unique_ptr<Branch> &branch);
 
@@ -162,6 +168,10 @@ private:
 
     std::mutex m_levelMutex;
     AudioLevelHandler m_levelHandler;
+
+    // The listener's ear on this session's microphone.
+    std::shared_ptr<CaptureAudioFeed> m_speechFeed;
+    uint64_t m_speechSession = 0;
 
     std::unique_ptr<CaptureServiceThread> m_service;
 };

@@ -1,12 +1,20 @@
+#include "platform/media/CaptureAudioFeed.h"
 #include "platform/media/CaptureDeviceBackend.h"
 #include "platform/media/CaptureSessionEngine.h"
 #include "platform/media/GstChain.h"
+#include "platform/media/PipelineTime.h"
 
 #include "platform/Log.h"
+
+#include <gst/app/gstappsink.h>
 
 namespace {
 
 constexpr int microphoneRate = 48000;
+// What the speech engine takes.
+constexpr const char *speechCaps = "audio/x-raw,format=F32LE,rate=16000,channels=1,layout=interleaved";
+// A listener that falls behind loses old sound, never holds the take back.
+constexpr guint64 speechQueueTime = 2 * GST_SECOND;
 // The meter's rate: smooth to the eye, and a bus message is cheap at that pace.
 constexpr guint64 levelInterval = 40 * GST_MSECOND;
 
@@ -152,11 +160,74 @@ std::unique_ptr<CaptureSessionEngine::Branch> CaptureSessionEngine::buildAudioBr
             GST_BIN(m_pipeline.get()), {source, convert, resample, filter, level, tee}, &branch->elements)
         : GstChain::addAndLink(GST_BIN(m_pipeline.get()), {source, convert, resample, filter, tee}, &branch->elements);
     branch->tee = ownedBy(GST_BIN(m_pipeline.get()), tee);
+    // Without its own chain the listener is deaf, but the take still records.
+    if (m_speechFeed && linked && branch->tee && !buildSpeechChain(*branch, tee)) {
+        Log::line(QStringLiteral("❌ 语音监听无法接入麦克风: ") + input->device().localizedName());
+    }
     if (!linked || !startBranch(*branch)) {
         Log::line(QStringLiteral("❌ 麦克风无法启动: ") + input->device().localizedName());
         branch->failed = true;
     }
     return branch;
+}
+
+bool CaptureSessionEngine::buildSpeechChain(Branch &branch, GstElement *tee)
+{
+    GstElement *queue = GstChain::make("queue", "speech-queue");
+    if (queue) {
+        g_object_set(queue, "max-size-buffers", 0, "max-size-bytes", 0, "max-size-time", speechQueueTime, nullptr);
+        gst_util_set_object_arg(G_OBJECT(queue), "leaky", "downstream");
+    }
+    GstElement *convert = GstChain::make("audioconvert");
+    GstElement *resample = GstChain::make("audioresample");
+    GstElement *sink = GstChain::make("appsink", "speech-sink");
+    if (sink) {
+        GstCapsPtr caps(gst_caps_from_string(speechCaps));
+        // Timestamps are kept as they are: the listener places a phrase on the
+        // take's own clock by them.
+        g_object_set(sink, "caps", caps.get(), "sync", FALSE, "async", FALSE, "max-buffers", 64, "drop", TRUE,
+            "enable-last-sample", FALSE, nullptr);
+        GstAppSinkCallbacks callbacks = {};
+        callbacks.new_sample
+            = [](GstAppSink *appsink, gpointer engine) { return onSpeechSample(GST_ELEMENT(appsink), engine); };
+        gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
+    }
+    const bool built
+        = GstChain::addAndLink(GST_BIN(m_pipeline.get()), {queue, convert, resample, sink}, &branch.elements);
+    return built && gst_element_link(tee, queue);
+}
+
+GstFlowReturn CaptureSessionEngine::onSpeechSample(GstElement *appsink, gpointer data)
+{
+    auto *engine = static_cast<CaptureSessionEngine *>(data);
+    GstSample *sample = gst_app_sink_pull_sample(GST_APP_SINK(appsink));
+    if (!sample) {
+        return GST_FLOW_EOS;
+    }
+    const double captured = PipelineTime::ofSample(appsink, sample);
+    GstBuffer *buffer = gst_sample_get_buffer(sample);
+    GstMapInfo map;
+    if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+        engine->m_speechFeed->deliver(
+            engine->m_speechSession, reinterpret_cast<const float *>(map.data), map.size / sizeof(float), captured);
+        gst_buffer_unmap(buffer, &map);
+    }
+    gst_sample_unref(sample);
+    return GST_FLOW_OK;
+}
+
+void CaptureSessionEngine::publishMicrophone(const QString &reason)
+{
+    // Called with the pipeline lock held, once the branch is as configured.
+    if (!m_speechFeed) {
+        return;
+    }
+    if (m_audio && !m_audio->failed) {
+        m_speechFeed->setMicrophone(m_speechSession, CaptureAudioFeed::Microphone::running);
+    } else {
+        m_speechFeed->setMicrophone(m_speechSession, CaptureAudioFeed::Microphone::none,
+            reason.isEmpty() && m_audio ? QStringLiteral("麦克风无法启动") : reason);
+    }
 }
 
 bool CaptureSessionEngine::isAudioFlowing() const

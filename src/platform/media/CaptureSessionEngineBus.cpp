@@ -84,6 +84,9 @@ void CaptureSessionEngine::handleBusMessage(GstMessage *message)
                             const QString reason = QStringLiteral("采集设备出错: ")
                                 + branch->input->device().localizedName() + QStringLiteral(": ") + text;
                             Log::line(QStringLiteral("❌ ") + reason);
+                            if (branch == m_audio.get()) {
+                                publishMicrophone(reason);
+                            }
                             // A camera unplugged mid-take ends the take; what was written stays.
                             endRecordingFedBy(*branch, reason);
                         }

@@ -8,4 +8,7 @@
 class PipelineTime {
 public:
     static double toSteadySeconds(GstElement *element, GstClock *clock, GstClockTime runningTime);
+    // When the first sample of what `sink` just got was captured, on
+    // SteadyClock; NaN without a timestamp or a clock.
+    static double ofSample(GstElement *sink, GstSample *sample);
 };

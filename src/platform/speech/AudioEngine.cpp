@@ -1,11 +1,11 @@
 #include "platform/speech/AudioEngine.h"
 
 #include "platform/SteadyClock.h"
-#include "platform/speech/MicrophoneInput.h"
+#include "platform/speech/CaptureAudioInput.h"
 
 #include <cmath>
 
-AudioEngine::AudioEngine() : AudioEngine(std::make_unique<MicrophoneInput>())
+AudioEngine::AudioEngine() : AudioEngine(std::make_unique<CaptureAudioInput>())
 {
 }
 

@@ -16,11 +16,15 @@
 // thread only, and never waits for the device: a failure found after start()
 // goes to the interruption handler. The level follows the microphone across
 // stops and starts.
+//
+// By default it hears the capture session's microphone, which runs for the
+// take whether or not the engine does: stopping the engine stops listening,
+// never the device.
 class AudioEngine {
 public:
     using InterruptionHandler = std::function<void(const QString &reason)>;
 
-    // The default microphone.
+    // The capture session's microphone.
     AudioEngine();
     // Any other source, such as a file played like a microphone in tests.
     explicit AudioEngine(std::unique_ptr<AudioInput> input);

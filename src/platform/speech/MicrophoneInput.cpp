@@ -115,25 +115,6 @@ struct MicrophoneInput::Session {
     }
 };
 
-namespace {
-// When a buffer's first sample was captured, on the steady clock: its age by
-// the pipeline's clock, set back from now. NaN without a timestamp or clock.
-double captureTimeOf(GstAppSink *appsink, GstSample *sample)
-{
-    GstBuffer *buffer = gst_sample_get_buffer(sample);
-    const GstSegment *segment = gst_sample_get_segment(sample);
-    if (!buffer || !segment || !GST_BUFFER_PTS_IS_VALID(buffer)) {
-        return NAN;
-    }
-    const GstClockTime running = gst_segment_to_running_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
-    GstPtr<GstClock> clock(gst_element_get_clock(GST_ELEMENT(appsink)));
-    if (!clock || !GST_CLOCK_TIME_IS_VALID(running)) {
-        return NAN;
-    }
-    return PipelineTime::toSteadySeconds(GST_ELEMENT(appsink), clock.get(), running);
-}
-} // namespace
-
 double MicrophoneInput::deliveringCaptureTime() const
 {
     return m_deliveringTime->load();
@@ -198,7 +179,7 @@ bool MicrophoneInput::start(Sink sink, Interruption interrupted, QString *error)
             return GST_FLOW_EOS;
         }
         GstBuffer *buffer = gst_sample_get_buffer(sample);
-        static_cast<Session *>(data)->deliveringTime->store(captureTimeOf(appsink, sample));
+        static_cast<Session *>(data)->deliveringTime->store(PipelineTime::ofSample(GST_ELEMENT(appsink), sample));
         GstMapInfo map;
         if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
             static_cast<Session *>(data)->deliver(reinterpret_cast<const float *>(map.data), map.size / sizeof(float));

@@ -53,7 +53,9 @@ std::function<void()> VoiceCommandWiring::startCommandAction() const
             return;
         }
         if (listener) {
-            listener->pauseForRecording(); // frees the microphone for the recording
+            // The listener hears the take's own microphone, so nothing is freed:
+            // the pause only ends the current recognition.
+            listener->pauseForRecording();
         }
         // The choices shown when the command came, in case the screen is gone by then.
         const VideoResolution resolution = state ? state->selectedResolution() : VideoResolution::p1080;

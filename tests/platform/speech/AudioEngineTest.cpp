@@ -3,7 +3,9 @@
 #include "platform/speech/MicrophoneInput.h"
 #include "platform/speech/WavFileInput.h"
 
+#include "platform/media/CaptureSession.h"
 #include "platform/media/StaticDeviceProvider.h"
+#include "platform/media/SystemDeviceProvider.h"
 #include "support/MainLoop.h"
 #include "voice/VoiceClips.h"
 
@@ -26,6 +28,12 @@ TEST(AudioEngine, DefaultMicrophoneHearsWhatIsPlayedIntoIt)
     if (!insideVirtualDevices()) {
         GTEST_SKIP() << "needs the private PipeWire session: run through tests/with-virtual-devices.sh";
     }
+    // The engine hears the microphone through the capture session that records it.
+    const std::optional<CaptureDevice> microphone = SystemDeviceProvider::shared()->defaultAudioDevice();
+    ASSERT_TRUE(microphone.has_value());
+    CaptureSession session;
+    session.addInput(CaptureDeviceInput::make(*microphone, nullptr));
+    session.startRunning();
     AudioEngine engine;
     std::atomic<int> buffers{0};
     std::atomic<bool> wrongFormat{false};
