@@ -6,6 +6,8 @@
 #include "support/MainLoop.h"
 #include "voice/VoiceClips.h"
 
+#include "../platform/media/CaptureSessionTestSupport.h"
+#include "platform/media/CaptureSessionEngine.h"
 #include "platform/media/StaticDeviceProvider.h"
 #include "platform/speech/AudioEngine.h"
 #include "platform/speech/MicrophoneInput.h"
@@ -180,4 +182,36 @@ TEST(SpeechListenerLifecycle, ACommandSaidOnceActsOnceThoughTheMainThreadIsBusyA
     ASSERT_TRUE(MainLoop::waitUntil([&] { return stops > 0; }, 15000)) << log.lines().join(u'\n').toStdString();
     MainLoop::spin(2500);
     EXPECT_EQ(stops, 1) << log.lines().join(u'\n').toStdString();
+}
+
+TEST(SpeechListenerLifecycle, HearsTheCaptureSessionAndGoesIdleWithoutItsMicrophone)
+{
+    LogCapture log;
+    {
+        // No capture session at all: as for a machine without a microphone.
+        SpeechRecognitionManager alone;
+        alone.startListening();
+        EXPECT_FALSE(alone.isListening());
+        EXPECT_TRUE(log.contains(QStringLiteral("❌ 音频引擎启动失败: 没有找到麦克风")));
+    }
+    RunningSession running;
+    SpeechRecognitionManager listener;
+    listener.startListening();
+    ASSERT_TRUE(listener.isListening());
+    // Around a take: only the listener pauses and resumes, the microphone runs on.
+    listener.pauseForRecording();
+    listener.resumeAfterRecording();
+    EXPECT_TRUE(listener.isListening());
+    EXPECT_TRUE(running.session.engine()->isAudioFlowing());
+    EXPECT_EQ(log.count(listeningLine), 2);
+
+    // The session loses its microphone: recognition fails, and the restart finds none.
+    for (const auto &input : running.session.inputs()) {
+        if (input->device().hasMediaType(MediaType::audio)) {
+            running.session.removeInput(input);
+        }
+    }
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return !listener.isListening(); }, 10000));
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ 语音识别错误: ")).size(), 1);
+    EXPECT_EQ(log.count(QStringLiteral("❌ 音频引擎启动失败: 没有找到麦克风")), 2);
 }

@@ -15,6 +15,9 @@ constexpr int microphoneRate = 48000;
 constexpr const char *speechCaps = "audio/x-raw,format=F32LE,rate=16000,channels=1,layout=interleaved";
 // A listener that falls behind loses old sound, never holds the take back.
 constexpr guint64 speechQueueTime = 2 * GST_SECOND;
+// Past the take's own queue: sound is lost only when both are full, and by
+// then the take has had no picture for seconds.
+constexpr guint64 takeQueueTime = 2 * GST_SECOND;
 // The meter's rate: smooth to the eye, and a bus message is cheap at that pace.
 constexpr guint64 levelInterval = 40 * GST_MSECOND;
 
@@ -159,12 +162,38 @@ std::unique_ptr<CaptureSessionEngine::Branch> CaptureSessionEngine::buildAudioBr
         ? GstChain::addAndLink(
             GST_BIN(m_pipeline.get()), {source, convert, resample, filter, level, tee}, &branch->elements)
         : GstChain::addAndLink(GST_BIN(m_pipeline.get()), {source, convert, resample, filter, tee}, &branch->elements);
-    branch->tee = ownedBy(GST_BIN(m_pipeline.get()), tee);
     // Without its own chain the listener is deaf, but the take still records.
-    if (m_speechFeed && linked && branch->tee && !buildSpeechChain(*branch, tee)) {
+    if (m_speechFeed && linked && ownedBy(GST_BIN(m_pipeline.get()), tee) && !buildSpeechChain(*branch, tee)) {
         Log::line(QStringLiteral("❌ 语音监听无法接入麦克风: ") + input->device().localizedName());
     }
-    if (!linked || !startBranch(*branch)) {
+    // Takes link behind a queue of their own: a take that holds its sound
+    // back (waiting for a first picture that does not come) must not stall
+    // the listener, which has to hear the stop.
+    GstElement *takeQueue = GstChain::make("queue", "take-audio-queue");
+    if (takeQueue) {
+        g_object_set(takeQueue, "max-size-buffers", 0, "max-size-bytes", 0, "max-size-time", takeQueueTime, nullptr);
+        gst_util_set_object_arg(G_OBJECT(takeQueue), "leaky", "downstream");
+        // An allocation query waits for the queues behind it to drain, and a
+        // take holding its sound back never drains: answered here, it cannot
+        // hold up the microphone's thread.
+        GstPtr<GstPad> input(gst_element_get_static_pad(takeQueue, "sink"));
+        gst_pad_add_probe(
+            input.get(), GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM,
+            [](GstPad *, GstPadProbeInfo *info, gpointer) {
+                return GST_QUERY_TYPE(GST_PAD_PROBE_INFO_QUERY(info)) == GST_QUERY_ALLOCATION ? GST_PAD_PROBE_DROP
+                                                                                              : GST_PAD_PROBE_OK;
+            },
+            nullptr, nullptr);
+    }
+    GstElement *takeTee = GstChain::make("tee", "take-audio-tee");
+    if (takeTee) {
+        g_object_set(takeTee, "allow-not-linked", TRUE, nullptr);
+    }
+    // Added whatever happened above, so dropping the branch frees them.
+    const bool takeChain = GstChain::addAndLink(GST_BIN(m_pipeline.get()), {takeQueue, takeTee}, &branch->elements);
+    const bool takeLinked = linked && takeChain && gst_element_link(tee, takeQueue);
+    branch->tee = ownedBy(GST_BIN(m_pipeline.get()), takeTee);
+    if (!takeLinked || !startBranch(*branch)) {
         Log::line(QStringLiteral("❌ 麦克风无法启动: ") + input->device().localizedName());
         branch->failed = true;
     }

@@ -4,10 +4,12 @@
 
 #include "CaptureSessionTestSupport.h"
 #include "platform/SteadyClock.h"
+#include "support/MainLoop.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <atomic>
@@ -172,4 +174,31 @@ TEST(CaptureAudioFeed, SessionMicrophoneIsHeardAt16kHzOnTheSteadyClock)
     EXPECT_LT(heard.chunks.back().second, now);
     EXPECT_GT(heard.chunks.back().second, now - 2.0);
     EXPECT_TRUE(heard.interruptions.isEmpty());
+}
+
+TEST(CaptureAudioFeed, ATakeWaitingForItsFirstPictureDoesNotDeafenTheListener)
+{
+    // The take holds its sound back until a picture comes; this camera sends none.
+    QTemporaryDir dir;
+    RunningSession running(true, SessionPreset::p640x480,
+        TestDevices::patternCamera(QStringLiteral("Blind"), QStringLiteral("test:blind"),
+            QStringLiteral("videotestsrc is-live=true ! identity drop-probability=1.0")));
+    Heard heard;
+    QString error;
+    const uint64_t listener = CaptureAudioFeed::shared()->subscribe(heard.sink(), heard.interruption(), &error);
+    ASSERT_NE(listener, 0u) << error.toStdString();
+    std::atomic<bool> finished = false;
+    running.output.startRecording(dir.filePath(QStringLiteral("blind.mp4")),
+        [&](const QString &, const std::optional<QString> &) { finished = true; });
+    // Sound captured well past what the take's own queue holds still arrives.
+    const double startedAt = SteadyClock::now();
+    auto newest = [&] {
+        std::lock_guard lock(heard.mutex);
+        return heard.chunks.empty() ? 0.0 : heard.chunks.back().second;
+    };
+    EXPECT_TRUE(MainLoop::waitUntil([&] { return newest() > startedAt + 5.0; }, 20000))
+        << "the listener heard nothing after " << newest() - startedAt << " s of the take";
+    EXPECT_FALSE(finished.load());
+    CaptureAudioFeed::shared()->unsubscribe(listener);
+    running.output.stopRecording();
 }
