@@ -9,10 +9,18 @@
 // duration, and how far before the phrase's voice the file ends (the margin
 // is 0.2 s; a negative figure keeps some of the phrase). Then the totals:
 // files, library rows, commands heard against commands said.
+//
+// To tell a stalled camera apart from what the voice does:
+// VELTROSCOPE_VOICE_SOAK_NO_TRIM turns the cut of the stop phrase off,
+// VELTROSCOPE_VOICE_SOAK_BUTTON_STOP stops each take as the button does just
+// before its stop phrase, VELTROSCOPE_VOICE_SOAK_NO_DECODE skips reading the
+// files' sound back.
 #include "capture/CameraManager.h"
 #include "capture/VoiceCommandTrim.h"
 #include "library/DatabaseManager.h"
+#include "library/RecordingOptions.h"
 #include "platform/Log.h"
+#include "platform/media/CaptureSession.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MediaRuntime.h"
 #include "support/RealSpeech.h"
@@ -190,8 +198,8 @@ int main(int argc, char **argv)
 
     // The spoken clips: starts and stops taken in turn, each stop after the tone.
     const QStringList startWords = {QStringLiteral("开始录制"), QStringLiteral("开始录像")};
-    const QStringList stopWords
-        = {QStringLiteral("停止录制"), QStringLiteral("结束录制"), QStringLiteral("停止录像"), QStringLiteral("结束录像")};
+    const QStringList stopWords = {
+        QStringLiteral("停止录制"), QStringLiteral("结束录制"), QStringLiteral("停止录像"), QStringLiteral("结束录像")};
     QStringList startClips;
     for (const QString &word : startWords) {
         startClips << VoiceClips::command(word);
@@ -221,6 +229,9 @@ int main(int argc, char **argv)
         }
     }
 
+    if (qEnvironmentVariableIsSet("VELTROSCOPE_VOICE_SOAK_NO_TRIM")) {
+        RecordingOptions().setIsTrimmingVoiceCommand(false);
+    }
     CameraManager camera;
     camera.setSaveFolder(home.filePath(QStringLiteral("takes")));
     if (!spinUntil([&] { return camera.selectedDevice().has_value(); }, 20000)) {
@@ -248,6 +259,7 @@ int main(int argc, char **argv)
     QElapsedTimer wall;
     wall.start();
     for (int take = 1; take <= takes; ++take) {
+        const qint64 previewBefore = camera.captureSession()->previewFrameCount();
         const int startsBefore = logCount(startLine);
         const int keptBefore = logCount(keptLine);
         play(player, startClips[(take - 1) % startClips.size()]);
@@ -261,6 +273,9 @@ int main(int argc, char **argv)
         spinUntil([&] { return logCount(resumeLine) >= started; }, 5000);
         spin(800);
         const int stop = (take - 1) % stopClips.size();
+        if (qEnvironmentVariableIsSet("VELTROSCOPE_VOICE_SOAK_BUTTON_STOP")) {
+            camera.stopRecording();
+        }
         play(player, stopClips[stop]);
         if (!spinUntil([&] { return !camera.isTakeUnderWay(); }, 15000)) {
             ++missedStops;
@@ -268,8 +283,8 @@ int main(int argc, char **argv)
             camera.stopRecording();
         }
         player.waitForFinished(30000);
-        if (!spinUntil([&] { return DatabaseManager::shared().videos().size() >= qsizetype(done.size() + 1); },
-                120000)) {
+        if (!spinUntil(
+                [&] { return DatabaseManager::shared().videos().size() >= qsizetype(done.size() + 1); }, 120000)) {
             fail("a take did not reach the library");
         }
         Take result;
@@ -282,14 +297,18 @@ int main(int argc, char **argv)
             }
         }
         result.measured = MediaAsset(result.path).durationSeconds();
-        const std::vector<double> levels = windowLevels(result.path);
+        const std::vector<double> levels = qEnvironmentVariableIsSet("VELTROSCOPE_VOICE_SOAK_NO_DECODE")
+            ? std::vector<double>{}
+            : windowLevels(result.path);
         const double fileEnd = double(levels.size()) / windowsPerSecond;
         if (const std::optional<double> end = toneEnd(levels)) {
             result.beforeVoice = *end + stopVoiceOnsets[stop] - fileEnd;
         } else {
             result.endsOnTone = true;
         }
-        std::printf("take %2d (%s / %s): kept %s s by the log, file %.2f s, ", take,
+        // None at all: the camera itself stalled, not the take.
+        std::printf("take %2d, %lld preview pictures (%s / %s): kept %s s by the log, file %.2f s, ", take,
+            static_cast<long long>(camera.captureSession()->previewFrameCount() - previewBefore),
             qPrintable(startWords[(take - 1) % startWords.size()]), qPrintable(stopWords[stop]),
             result.loggedKept ? qPrintable(QString::number(*result.loggedKept, 'f', 2)) : "-", result.measured);
         if (result.beforeVoice) {
@@ -302,7 +321,11 @@ int main(int argc, char **argv)
             std::printf("take %2d: the start was heard %d times\n", take, logCount(startLine) - startsBefore);
         }
         done.push_back(result);
-        spin(500);
+        const qint64 idleBefore = camera.captureSession()->previewFrameCount();
+        spin(1000);
+        if (camera.captureSession()->previewFrameCount() == idleBefore) {
+            std::printf("take %2d: the preview got no picture in the second after it was filed\n", take);
+        }
     }
     camera.waitForPostProcessing(60000);
     spin(500);
