@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "platform/speech/KeywordDecoder.h"
+#include "platform/speech/PhraseOnset.h"
 #include "platform/speech/SpeechKeywords.h"
 
 #include <QCoreApplication>
@@ -83,12 +84,13 @@ void SpeechRecognitionTask::run(std::shared_ptr<SpeechEngine> engine)
     QString transcript;
     QString heardBefore;
     StreamClock streamClock;
+    PhraseOnset onset;
     int64_t samplesFed = 0;
     std::optional<double> stopPhraseStart;
     auto placeStops = [&](const QStringList &labels, const QList<double> &starts) {
         for (qsizetype i = 0; i < labels.size(); ++i) {
             if (SpeechKeywords::isStop(labels[i])) {
-                stopPhraseStart = streamClock.captureTimeOf(i < starts.size() ? starts[i] : NAN);
+                stopPhraseStart = streamClock.captureTimeOf(onset.refine(i < starts.size() ? starts[i] : NAN));
             }
         }
     };
@@ -116,6 +118,7 @@ void SpeechRecognitionTask::run(std::shared_ptr<SpeechEngine> engine)
             }
             streamClock.note(samplesFed, buffer.captureTime);
             samplesFed += int64_t(buffer.samples.size());
+            onset.append(buffer.samples.data(), buffer.samples.size());
             const QStringList labels = decoder.accept(buffer.samples);
             placeStops(labels, decoder.keywordStartSeconds());
             heard += labels;
