@@ -237,6 +237,13 @@ int main(int argc, char **argv)
     if (!spinUntil([&] { return camera.selectedDevice().has_value(); }, 20000)) {
         fail("no camera: run inside tests/with-virtual-devices.sh");
     }
+    // VELTROSCOPE_VOICE_SOAK_CAMERA names another camera of the session.
+    const QString cameraName = qEnvironmentVariable("VELTROSCOPE_VOICE_SOAK_CAMERA");
+    for (const CaptureDevice &device : camera.availableDevices()) {
+        if (device.localizedName() == cameraName && !(camera.selectedDevice() == device)) {
+            camera.selectDevice(device);
+        }
+    }
     RecordingView view(&camera, &DatabaseManager::shared(), nullptr, std::nullopt);
     view.resize(1100, 780);
     view.show();
@@ -311,6 +318,9 @@ int main(int argc, char **argv)
             static_cast<long long>(camera.captureSession()->previewFrameCount() - previewBefore),
             qPrintable(startWords[(take - 1) % startWords.size()]), qPrintable(stopWords[stop]),
             result.loggedKept ? qPrintable(QString::number(*result.loggedKept, 'f', 2)) : "-", result.measured);
+        if (!levels.empty()) {
+            std::printf("sound %.2f s, ", fileEnd);
+        }
         if (result.beforeVoice) {
             std::printf("ends %.2f s before the phrase's voice\n", *result.beforeVoice);
         } else {
