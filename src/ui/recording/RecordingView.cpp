@@ -2,9 +2,9 @@
 
 #include "platform/media/SystemCapturePermissions.h"
 #include "platform/media/SystemDeviceProvider.h"
+#include "ui/common/AppFont.h"
 #include "ui/recording/PictureArea.h"
 #include "ui/recording/RecordingControlPanel.h"
-#include "ui/recording/RecordingStyle.h"
 #include "ui/recording/RecordingViewState.h"
 #include "ui/recording/TeleprompterControlsRow.h"
 #include "ui/recording/TeleprompterView.h"
@@ -28,7 +28,7 @@ RecordingView::RecordingView(CameraManager *cameraManager, DatabaseManager *dbMa
       m_speechManager(speechManager ? speechManager : new SpeechRecognitionManager(this)),
       m_initialScript(std::move(initialScript)), m_viewState(new RecordingViewState(this))
 {
-    setFont(RecordingStyle::font(13));
+    setFont(AppFont::pixelFont(13));
     if (!microphoneAccess) {
         microphoneAccess = std::make_shared<SystemCapturePermissions>(SystemDeviceProvider::shared());
     }

@@ -2,6 +2,7 @@
 #include "StoredOptions.h"
 
 #include "platform/media/CaptureSession.h"
+#include "ui/common/SegmentedControl.h"
 #include "ui/recording/AspectRatioCropOverlay.h"
 #include "ui/recording/CameraRow.h"
 #include "ui/recording/PictureArea.h"
@@ -9,7 +10,6 @@
 #include "ui/recording/RecordingControlPanel.h"
 #include "ui/recording/RecordingOptionsButton.h"
 #include "ui/recording/RecordingViewState.h"
-#include "ui/recording/SegmentedControl.h"
 #include "ui/recording/TeleprompterControlsRow.h"
 #include "ui/recording/VoiceFeedbackRow.h"
 
