@@ -1,6 +1,7 @@
 #include "RecordingScreenFixture.h"
 #include "StoredOptions.h"
 
+#include "platform/media/BeepPlayer.h"
 #include "platform/media/CaptureSession.h"
 #include "ui/recording/CountdownOverlay.h"
 #include "ui/recording/PictureArea.h"
@@ -161,4 +162,25 @@ TEST(RecordingCountdown, WithTheOptionOffTheButtonStartsAtOnceWithoutABeep)
     screen.button()->click();
     EXPECT_TRUE(MainLoop::waitUntil([&] { return !screen.camera->isRecording(); }, 30000));
     EXPECT_TRUE(screen.waitForLibraryRows(1));
+}
+
+TEST(RecordingCountdown, TurningTheOptionOnPreparesTheBeepOnceBeforeAnyCount)
+{
+    forgetStoredOptions();
+    Screen screen;
+    RecordingCountdown *countdown = screen.view->countdown();
+    EXPECT_EQ(countdown->beepPlayer(), nullptr) << "no sound pipeline for a user who never counts down";
+
+    QAction *option = screen.view->optionsButton()->item(QStringLiteral("录制前倒计时"));
+    option->trigger();
+    BeepPlayer *player = countdown->beepPlayer();
+    ASSERT_NE(player, nullptr);
+    EXPECT_EQ(player->beepsStarted(), 0) << "prepared, not played";
+    EXPECT_TRUE(MainLoop::waitUntil([&] { return player->isPrepared(); }, 30000));
+
+    // Off and on again: the same player, built once.
+    option->trigger();
+    option->trigger();
+    EXPECT_EQ(countdown->beepPlayer(), player);
+    forgetStoredOptions();
 }
