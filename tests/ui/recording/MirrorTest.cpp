@@ -1,6 +1,7 @@
 #include "RecordingScreenFixture.h"
 #include "StoredOptions.h"
 
+#include "library/RecordingOptions.h"
 #include "ui/recording/AspectRatioCropOverlay.h"
 #include "ui/recording/CameraPreviewView.h"
 #include "ui/recording/PictureArea.h"
@@ -144,6 +145,18 @@ struct TextBox {
     }
 };
 } // namespace
+
+TEST(Mirror, AMirrorTurnedOnAfterThePictureAreaWentTouchesNothing)
+{
+    forgetStoredOptions();
+    Screen screen;
+    delete screen.view->pictureArea();
+    RecordingOptions *options = screen.view->options();
+    options->setIsMirroringPreview(!options->isMirroringPreview());
+    options->setIsMirroringText(!options->isMirroringText());
+    MainLoop::drain();
+    forgetStoredOptions();
+}
 
 TEST(Mirror, TheTextIsDrawnMirroredWithTheSameLayout)
 {
