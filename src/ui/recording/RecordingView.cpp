@@ -55,31 +55,6 @@ RecordingView::~RecordingView()
     delete m_viewState;
 }
 
-RecordingOptions *RecordingView::options() const
-{
-    return m_aids->options();
-}
-
-RecordingOptionsButton *RecordingView::optionsButton() const
-{
-    return m_aids->optionsButton();
-}
-
-RecordingCountdown *RecordingView::countdown() const
-{
-    return m_aids->countdown();
-}
-
-RecordingTimer *RecordingView::recordingTimer() const
-{
-    return m_aids->recordingTimer();
-}
-
-RecordingShortcuts *RecordingView::shortcuts() const
-{
-    return m_aids->shortcuts();
-}
-
 void RecordingView::setInitialScript(const std::optional<Script> &script)
 {
     m_initialScript = script;

@@ -15,11 +15,6 @@ class DatabaseManager;
 class PictureArea;
 class RecordingAids;
 class RecordingControlPanel;
-class RecordingCountdown;
-class RecordingOptions;
-class RecordingOptionsButton;
-class RecordingShortcuts;
-class RecordingTimer;
 class RecordingViewState;
 
 class VoiceCommandWiring;
@@ -55,12 +50,8 @@ public:
     RecordingControlPanel *controlPanel() const { return m_controlPanel; }
     VoiceCommandWiring *voiceCommands() const { return m_voiceCommands; }
 
+    // The options, the countdown, the elapsed time and the keys.
     RecordingAids *aids() const { return m_aids; }
-    RecordingOptions *options() const;
-    RecordingOptionsButton *optionsButton() const;
-    RecordingCountdown *countdown() const;
-    RecordingTimer *recordingTimer() const;
-    RecordingShortcuts *shortcuts() const;
 
 protected:
     void showEvent(QShowEvent *event) override;

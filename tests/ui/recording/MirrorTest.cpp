@@ -95,7 +95,7 @@ TEST(Mirror, ThePreviewIsMirroredWhileTheRecordedFileIsNot)
     ASSERT_TRUE(isGrey(leftTop(plain)) && isBlue(rightTop(plain))) << "the camera's own orientation";
     const QRectF frame = overlay->frameRect();
 
-    screen.view->optionsButton()->item(QStringLiteral("镜像预览"))->trigger();
+    screen.view->aids()->optionsButton()->item(QStringLiteral("镜像预览"))->trigger();
     ASSERT_TRUE(preview->isMirrored());
     ASSERT_TRUE(waitForNewFrames(preview));
     const QImage mirrored = grabbed(preview);
@@ -151,7 +151,7 @@ TEST(Mirror, AMirrorTurnedOnAfterThePictureAreaWentTouchesNothing)
     forgetStoredOptions();
     Screen screen;
     delete screen.view->pictureArea();
-    RecordingOptions *options = screen.view->options();
+    RecordingOptions *options = screen.view->aids()->options();
     options->setIsMirroringPreview(!options->isMirroringPreview());
     options->setIsMirroringText(!options->isMirroringText());
     MainLoop::drain();

@@ -211,9 +211,9 @@ TEST(RecordingTakeState, TheScreenHoldsNothingItPointsAtPastItsLife)
     // new one, and the deleted one is never touched.
     auto *replacement = new TeleprompterView(screen.view->viewState());
     screen.view->pictureArea()->setTeleprompterView(replacement);
-    screen.view->options()->setIsMirroringText(!screen.view->options()->isMirroringText());
+    screen.view->aids()->options()->setIsMirroringText(!screen.view->aids()->options()->isMirroringText());
     MainLoop::drain();
-    EXPECT_EQ(replacement->isMirrored(), screen.view->options()->isMirroringText());
+    EXPECT_EQ(replacement->isMirrored(), screen.view->aids()->options()->isMirroringText());
 
     // The listener handed in goes before the screen: the screen only lets go.
     QPointer<RecordingView> view = screen.view;
