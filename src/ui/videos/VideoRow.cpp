@@ -1,11 +1,10 @@
 #include "ui/videos/VideoRow.h"
 
-#include "ui/common/AppFont.h"
-#include "ui/common/UiStyle.h"
-
 #include "library/VideoRecord.h"
+#include "ui/common/AppFont.h"
 #include "ui/common/SymbolIcon.h"
 #include "ui/common/TextElision.h"
+#include "ui/common/UiStyle.h"
 #include "ui/videos/VideoListModel.h"
 #include "ui/videos/VideoListStyle.h"
 
@@ -63,6 +62,14 @@ void VideoRow::paint(QPainter *painter, const QStyleOptionViewItem &option, cons
     painter->restore();
     const VideoRowButtons::Button pressed = index == m_pressedRow ? m_pressed : VideoRowButtons::none;
     VideoRowButtons::paint(painter, option, hoveredButton(index), pressed, buttonIcons(palette));
+    if (m_showsFocus && option.state.testFlag(QStyle::State_HasFocus)) {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(palette.color(QPalette::Highlight), 2));
+        const int inset = Style::rowInset / 2;
+        painter->drawRoundedRect(QRectF(option.rect).adjusted(inset + 1, 2, -inset - 1, -2), 6, 6);
+        painter->restore();
+    }
 }
 
 const QIcon *VideoRow::buttonIcons(const QPalette &palette) const

@@ -38,6 +38,9 @@ public:
     void setHovered(const QModelIndex &index, VideoRowButtons::Button button);
     VideoRowButtons::Button hoveredButton(const QModelIndex &index) const;
     QModelIndex hoveredRow() const { return m_hoveredRow; }
+    // The current row is outlined only while the keyboard is in use.
+    void setShowsFocus(bool shown) { m_showsFocus = shown; }
+    bool showsFocus() const { return m_showsFocus; }
 
     const QFont &nameFont() const { return m_nameFont; }
     const QFont &detailFont() const { return m_detailFont; }
@@ -62,4 +65,5 @@ private:
     VideoRowButtons::Button m_hovered = VideoRowButtons::none;
     QPersistentModelIndex m_pressedRow;
     VideoRowButtons::Button m_pressed = VideoRowButtons::none;
+    bool m_showsFocus = false;
 };

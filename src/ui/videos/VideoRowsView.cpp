@@ -4,6 +4,8 @@
 #include "ui/videos/VideoRow.h"
 #include "ui/videos/VideoRowsAccessible.h"
 
+#include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QHoverEvent>
 #include <QKeyEvent>
 #include <QScrollBar>
@@ -102,6 +104,9 @@ bool VideoRowsView::viewportEvent(QEvent *event)
     case QEvent::Leave:
         hover(QPoint(-1, -1));
         break;
+    case QEvent::MouseButtonPress:
+        showFocus(false);
+        break;
     default:
         break;
     }
@@ -125,8 +130,36 @@ void VideoRowsView::hover(const QPoint &position)
     }
 }
 
+bool VideoRowsView::event(QEvent *event)
+{
+    // The menu key opens the current row's menu, where reveal and delete are.
+    if (event->type() == QEvent::ContextMenu
+        && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+        if (const QModelIndex current = currentIndex(); current.isValid()) {
+            Q_EMIT customContextMenuRequested(visualRect(current).center());
+        }
+        return true;
+    }
+    return QListView::event(event);
+}
+
+void VideoRowsView::focusInEvent(QFocusEvent *event)
+{
+    QListView::focusInEvent(event);
+    showFocus(event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason);
+}
+
+void VideoRowsView::showFocus(bool shown)
+{
+    if (m_delegate->showsFocus() != shown) {
+        m_delegate->setShowsFocus(shown);
+        viewport()->update();
+    }
+}
+
 void VideoRowsView::keyPressEvent(QKeyEvent *event)
 {
+    showFocus(true);
     // Enter on the current row plays it, like the row's first button.
     const QModelIndex current = currentIndex();
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && current.isValid()) {

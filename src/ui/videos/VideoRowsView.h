@@ -43,12 +43,15 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    bool event(QEvent *event) override;
     bool viewportEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
 
 private:
     QPair<int, int> rowsOnScreen();
     void hover(const QPoint &position);
+    void showFocus(bool shown);
 
     VideoListModel *m_model;
     VideoRow *m_delegate;

@@ -1,9 +1,8 @@
 #include "ui/videos/VideosEmptyState.h"
 
 #include "ui/common/AppFont.h"
-#include "ui/common/UiStyle.h"
-
 #include "ui/common/SymbolIcon.h"
+#include "ui/common/UiStyle.h"
 #include "ui/videos/VideoListStyle.h"
 
 #include <QApplication>

@@ -2,7 +2,6 @@
 
 #include "ui/common/AppFont.h"
 #include "ui/common/UiStyle.h"
-
 #include "ui/videos/VideoListStyle.h"
 
 #include <QHBoxLayout>

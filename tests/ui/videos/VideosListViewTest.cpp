@@ -9,6 +9,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QStandardPaths>
@@ -148,10 +149,22 @@ TEST(VideosListView, ButtonsAndMenuEntriesPlayAndRevealTheRowsOwnFile)
     EXPECT_EQ(library.openedUrls.count(second), 1);
     EXPECT_EQ(library.revealedUrls.size(), 3);
 
-    // And the keyboard plays the current row.
+    // And the keyboard plays the current row, and opens its menu, where reveal is.
     view->rows()->setCurrentIndex(view->model()->index(1));
     QTest::keyClick(view->rows(), Qt::Key_Return);
     EXPECT_EQ(library.openedUrls.count(second), 2);
+    EXPECT_TRUE(view->rows()->rowDelegate()->showsFocus()) << "the current row is outlined while keys are used";
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(0, 0), view->rows()->mapToGlobal(QPoint(0, 0)));
+    QApplication::sendEvent(view->rows(), &menuKey);
+    auto *keyboardMenu = qobject_cast<VideoRowMenu *>(QApplication::activePopupWidget());
+    ASSERT_NE(keyboardMenu, nullptr);
+    keyboardMenu->revealAction()->trigger();
+    keyboardMenu->close();
+    EXPECT_EQ(library.revealedUrls.size(), 4);
+    EXPECT_EQ(library.revealedUrls.last(), QList<QUrl>{second});
+    QTest::mouseClick(
+        view->rows()->viewport(), Qt::LeftButton, {}, view->rows()->visualRect(view->model()->index(0)).center());
+    EXPECT_FALSE(view->rows()->rowDelegate()->showsFocus());
 
     QStringList entries;
     for (const QAction *action : menu->actions()) {
