@@ -97,6 +97,14 @@ VideoRowButtons::Button VideoRow::hoveredButton(const QModelIndex &index) const
     return index.isValid() && index == m_hoveredRow ? m_hovered : VideoRowButtons::none;
 }
 
+QModelIndex VideoRow::cancelPress()
+{
+    const QModelIndex row = m_pressedRow;
+    m_pressed = VideoRowButtons::none;
+    m_pressedRow = QPersistentModelIndex();
+    return row;
+}
+
 bool VideoRow::editorEvent(
     QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option, const QModelIndex &index)
 {
@@ -107,15 +115,12 @@ bool VideoRow::editorEvent(
     const auto *mouse = static_cast<QMouseEvent *>(event);
     const VideoRowButtons::Button under = VideoRowButtons::at(option.rect, mouse->position().toPoint());
     if (type == QEvent::MouseButtonRelease) {
-        const bool wasPressed = m_pressed != VideoRowButtons::none;
-        const bool click = wasPressed && under == m_pressed && index == m_pressedRow;
-        const VideoRowButtons::Button clicked = m_pressed;
-        m_pressed = VideoRowButtons::none;
-        m_pressedRow = QPersistentModelIndex();
-        if (click) {
-            Q_EMIT buttonClicked(index, clicked);
+        const VideoRowButtons::Button pressed = m_pressed;
+        const bool onThePressedRow = cancelPress() == index;
+        if (pressed != VideoRowButtons::none && under == pressed && onThePressedRow) {
+            Q_EMIT buttonClicked(index, pressed);
         }
-        return wasPressed;
+        return pressed != VideoRowButtons::none;
     }
     if (under == VideoRowButtons::none || mouse->button() != Qt::LeftButton) {
         return QStyledItemDelegate::editorEvent(event, model, option, index);

@@ -38,6 +38,9 @@ public:
     void setHovered(const QModelIndex &index, VideoRowButtons::Button button);
     VideoRowButtons::Button hoveredButton(const QModelIndex &index) const;
     QModelIndex hoveredRow() const { return m_hoveredRow; }
+    // A press let go where no row is: the button it sank comes up again.
+    QModelIndex cancelPress();
+
     // The current row is outlined only while the keyboard is in use.
     void setShowsFocus(bool shown) { m_showsFocus = shown; }
     bool showsFocus() const { return m_showsFocus; }

@@ -157,6 +157,15 @@ void VideoRowsView::showFocus(bool shown)
     }
 }
 
+void VideoRowsView::mouseReleaseEvent(QMouseEvent *event)
+{
+    QListView::mouseReleaseEvent(event);
+    // A release over a row has reached the delegate by now; one anywhere else has not.
+    if (const QModelIndex sunk = m_delegate->cancelPress(); sunk.isValid()) {
+        update(sunk);
+    }
+}
+
 void VideoRowsView::keyPressEvent(QKeyEvent *event)
 {
     showFocus(true);
