@@ -1,8 +1,8 @@
 #include "app/MainWindow.h"
 
 #include "app/HelpView.h"
-#include "app/SymbolIcon.h"
 #include "app/VeltroscopeApp.h"
+#include "ui/common/SymbolIcon.h"
 #include "ui/recording/RecordingView.h"
 #include "ui/scripts/ScriptsListView.h"
 #include "ui/videos/VideosListView.h"

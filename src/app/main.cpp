@@ -1,8 +1,8 @@
-#include "app/AppFont.h"
 #include "app/AppResources.h"
 #include "app/MainWindow.h"
 #include "app/VeltroscopeApp.h"
 #include "platform/media/MediaRuntime.h"
+#include "ui/common/AppFont.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,5 +1,7 @@
 #include "ui/recording/CameraMenuButton.h"
 
+#include "ui/common/TextElision.h"
+
 #include <QEvent>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -70,7 +72,7 @@ void CameraMenuButton::changeEvent(QEvent *event)
 void CameraMenuButton::refreshText()
 {
     const int room = std::min(width() - chromeWidth(), m_maximumTitleWidth);
-    const QString shown = fontMetrics().elidedText(m_title, Qt::ElideRight, std::max(0, room));
+    const QString shown = TextElision::line(m_title, fontMetrics(), Qt::ElideRight, std::max(0, room));
     if (text() != shown) {
         setText(shown);
     }

@@ -3,12 +3,14 @@
 #include "capture/CameraManager.h"
 #include "library/VideoAspectRatio.h"
 #include "library/VideoResolution.h"
+#include "ui/common/AppFont.h"
+#include "ui/common/ElidedLabel.h"
+#include "ui/common/PriorityRowLayout.h"
+#include "ui/common/SegmentedControl.h"
+#include "ui/common/SymbolIcon.h"
+#include "ui/common/UiStyle.h"
 #include "ui/recording/CameraMenuButton.h"
-#include "ui/recording/ElidedLabel.h"
-#include "ui/recording/PriorityRowLayout.h"
-#include "ui/recording/RecordingStyle.h"
 #include "ui/recording/RecordingViewState.h"
-#include "ui/recording/SegmentedControl.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -46,7 +48,7 @@ CameraRow::CameraRow(CameraManager *cameraManager, RecordingViewState *state, QW
 {
     auto *menu = new QMenu(m_cameraMenu);
     // A popup is a window of its own and takes no font from the row.
-    menu->setFont(RecordingStyle::font(13));
+    menu->setFont(AppFont::pixelFont(13));
     m_cameraMenu->setMenu(menu);
     m_cameraMenu->setAccessibleDescription(QStringLiteral("选择摄像头"));
     m_saveFolder->setMaximumTextWidth(saveFolderMaxWidth);
@@ -115,8 +117,8 @@ QWidget *CameraRow::group(const QString &symbolName, const QString &symbolLabel,
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(groupSpacing);
     auto *symbol = new QLabel(box);
-    symbol->setPixmap(RecordingStyle::tintedSymbol(
-        symbolName, symbolPoints, RecordingStyle::secondaryText(this), devicePixelRatioF()));
+    symbol->setPixmap(UiStyle::tinted(
+        SymbolIcon::icon(symbolName), symbolPoints, UiStyle::secondaryText(palette()), devicePixelRatioF()));
     symbol->setFixedSize(symbolPoints, symbolPoints);
     symbol->setAccessibleName(symbolLabel);
     symbol->setProperty("symbolName", symbolName);
@@ -134,7 +136,7 @@ QWidget *CameraRow::divider()
     line->setFixedSize(1, dividerHeight);
     line->setAutoFillBackground(true);
     QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, RecordingStyle::separator(this));
+    palette.setColor(QPalette::Window, UiStyle::separator(this->palette()));
     line->setPalette(palette);
     return line;
 }

@@ -1,7 +1,7 @@
 #include "ui/recording/CountdownOverlay.h"
 
+#include "ui/common/AppFont.h"
 #include "ui/recording/RecordingCountdown.h"
-#include "ui/recording/RecordingStyle.h"
 
 #include <QEvent>
 #include <QPainter>
@@ -56,7 +56,7 @@ void CountdownOverlay::paintEvent(QPaintEvent *)
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor::fromRgbF(0, 0, 0, 0.55));
     painter.drawEllipse(disc);
-    painter.setFont(RecordingStyle::font(96, QFont::Bold));
+    painter.setFont(AppFont::pixelFont(96, QFont::Bold));
     painter.setPen(Qt::white);
     painter.drawText(disc, Qt::AlignCenter, QString::number(m_countdown->remainingSeconds()));
 }

@@ -1,7 +1,8 @@
 #include "ui/recording/MicrophoneLevelMeter.h"
 
 #include "capture/MicrophoneLevelMonitor.h"
-#include "ui/recording/RecordingStyle.h"
+#include "ui/common/AppFont.h"
+#include "ui/common/UiStyle.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -29,7 +30,7 @@ MicrophoneLevelMeter::MicrophoneLevelMeter(MicrophoneLevelMonitor *monitor, QWid
     : QWidget(parent), m_monitor(monitor)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    setFont(RecordingStyle::font(11, QFont::Medium));
+    setFont(AppFont::pixelFont(11, QFont::Medium));
     setAccessibleName(QStringLiteral("麦克风音量"));
     setToolTip(QStringLiteral("麦克风音量"));
     if (monitor) {
@@ -109,7 +110,7 @@ void MicrophoneLevelMeter::paintEvent(QPaintEvent *)
         return;
     }
     const QRectF track(0.5, (height() - barHeight) / 2.0, width() - 1.0, barHeight);
-    QColor trackColor = RecordingStyle::secondaryText(this);
+    QColor trackColor = UiStyle::secondaryText(palette());
     trackColor.setAlphaF(0.25f);
     painter.setPen(Qt::NoPen);
     painter.setBrush(trackColor);

@@ -1,6 +1,6 @@
 #include "ui/recording/PictureNotice.h"
 
-#include "ui/recording/RecordingStyle.h"
+#include "ui/common/AppFont.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -24,8 +24,8 @@ QLabel *whiteLabel(const QFont &font, QWidget *parent)
 } // namespace
 
 PictureNotice::PictureNotice(QWidget *parent)
-    : QWidget(parent), m_title(whiteLabel(RecordingStyle::font(18, QFont::DemiBold), this)),
-      m_hint(whiteLabel(RecordingStyle::font(13), this))
+    : QWidget(parent), m_title(whiteLabel(AppFont::pixelFont(18, QFont::DemiBold), this)),
+      m_hint(whiteLabel(AppFont::pixelFont(13), this))
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     auto *layout = new QVBoxLayout(this);

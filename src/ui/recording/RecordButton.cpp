@@ -1,6 +1,6 @@
 #include "ui/recording/RecordButton.h"
 
-#include "ui/recording/RecordingStyle.h"
+#include "ui/common/AppFont.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -17,7 +17,7 @@ constexpr int cornerRadius = 24;
 
 RecordButton::RecordButton(QWidget *parent) : QPushButton(parent)
 {
-    setFont(RecordingStyle::font(16, QFont::DemiBold));
+    setFont(AppFont::pixelFont(16, QFont::DemiBold));
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     // Keyboard focus only: a mouse click leaves no focus ring on the pill.

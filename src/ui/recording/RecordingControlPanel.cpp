@@ -1,7 +1,7 @@
 #include "ui/recording/RecordingControlPanel.h"
 
+#include "ui/common/UiStyle.h"
 #include "ui/recording/CameraRow.h"
-#include "ui/recording/RecordingStyle.h"
 #include "ui/recording/VoiceFeedbackRow.h"
 
 #include <QEvent>
@@ -43,7 +43,7 @@ void RecordingControlPanel::changeEvent(QEvent *event)
 
 void RecordingControlPanel::applyBackground()
 {
-    const QColor background = RecordingStyle::controlBackground(this);
+    const QColor background = UiStyle::controlBackground(palette());
     if (palette().color(QPalette::Window) != background) {
         QPalette palette = this->palette();
         palette.setColor(QPalette::Window, background);

@@ -11,13 +11,20 @@ RecordingCountdown::RecordingCountdown(
     : QObject(parent), m_cameraManager(cameraManager), m_state(state), m_options(options)
 {
     m_delay = [this](double seconds, std::function<void()> task) { MainQueue::after(seconds, this, std::move(task)); };
-    // Made on the first beep: no sound pipeline for a user who never counts down.
-    m_beep = [this, player = QPointer<BeepPlayer>()]() mutable {
-        if (!player) {
-            player = new BeepPlayer(QStringLiteral("autoaudiosink"), this);
-        }
-        player->beep(beepFrequencyHz);
+    m_beep = [this] {
+        prepareBeep();
+        m_beepPlayer->beep(beepFrequencyHz);
     };
+    if (options) {
+        connect(options, &RecordingOptions::isCountdownEnabledChanged, this, [this] {
+            if (m_options && m_options->isCountdownEnabled()) {
+                prepareBeep();
+            }
+        });
+        if (options->isCountdownEnabled()) {
+            prepareBeep();
+        }
+    }
     if (cameraManager) {
         connect(cameraManager, &CameraManager::isRecordingChanged, this, [this] {
             if (m_cameraManager && m_cameraManager->isRecording()) {
@@ -25,6 +32,31 @@ RecordingCountdown::RecordingCountdown(
             }
         });
     }
+}
+
+void RecordingCountdown::setBeep(Beep beep)
+{
+    m_beep = std::move(beep);
+    m_usesOwnBeep = false;
+    delete m_beepPlayer;
+}
+
+BeepPlayer *RecordingCountdown::beepPlayer() const
+{
+    return m_beepPlayer;
+}
+
+void RecordingCountdown::prepareBeep()
+{
+    // Made once the option is on, no sooner: no sound pipeline for a user who
+    // never counts down, and none built on this thread when the count starts.
+    if (!m_usesOwnBeep) {
+        return;
+    }
+    if (!m_beepPlayer) {
+        m_beepPlayer = new BeepPlayer(QStringLiteral("autoaudiosink"), this);
+    }
+    m_beepPlayer->prepare();
 }
 
 void RecordingCountdown::toggleRecording()

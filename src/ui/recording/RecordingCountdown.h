@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class BeepPlayer;
 class CameraManager;
 class RecordingOptions;
 class RecordingViewState;
@@ -32,7 +33,11 @@ public:
 
     // Tests hand in a delay they run by hand and a beep they count.
     void setDelay(Delay delay) { m_delay = std::move(delay); }
-    void setBeep(Beep beep) { m_beep = std::move(beep); }
+    void setBeep(Beep beep);
+
+    // The player of the countdown's own beep, made and prepared when the
+    // option is turned on; null before, and once a test has handed in a beep.
+    BeepPlayer *beepPlayer() const;
 
     // The button's and the key's action.
     void toggleRecording();
@@ -49,12 +54,15 @@ private:
     void startNow();
     void count(int remaining);
     void setRemaining(int remaining);
+    void prepareBeep();
 
     QPointer<CameraManager> m_cameraManager;
     QPointer<RecordingViewState> m_state;
     QPointer<RecordingOptions> m_options;
     Delay m_delay;
     Beep m_beep;
+    bool m_usesOwnBeep = true;
+    QPointer<BeepPlayer> m_beepPlayer;
     int m_remaining = 0;
     // Steps scheduled for an earlier count do nothing.
     quint64 m_generation = 0;

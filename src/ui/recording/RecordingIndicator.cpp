@@ -1,7 +1,7 @@
 #include "ui/recording/RecordingIndicator.h"
 
+#include "ui/common/AppFont.h"
 #include "ui/recording/PulsingDot.h"
-#include "ui/recording/RecordingStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -56,13 +56,13 @@ RecordingIndicator::RecordingIndicator(QWidget *parent)
     m_dot->setFixedSize(dotPoints, dotPoints);
     m_dot->setPixmap(redDot(devicePixelRatioF()));
     m_dot->setAccessibleName(QStringLiteral("录制指示灯"));
-    m_label->setFont(RecordingStyle::font(15, QFont::DemiBold));
+    m_label->setFont(AppFont::pixelFont(15, QFont::DemiBold));
     QPalette palette = m_label->palette();
     palette.setColor(QPalette::WindowText, Qt::white);
     m_label->setPalette(palette);
     layout->addWidget(m_dot, 0, Qt::AlignVCenter);
     layout->addWidget(m_label, 0, Qt::AlignVCenter);
-    m_elapsed->setFont(RecordingStyle::font(15, QFont::DemiBold));
+    m_elapsed->setFont(AppFont::pixelFont(15, QFont::DemiBold));
     m_elapsed->setPalette(palette);
     m_elapsed->setFixedWidth(steadyWidth(m_elapsed->fontMetrics(), m_elapsed->text()));
     layout->addWidget(m_elapsed, 0, Qt::AlignVCenter);

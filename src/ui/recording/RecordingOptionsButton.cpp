@@ -1,7 +1,8 @@
 #include "ui/recording/RecordingOptionsButton.h"
 
 #include "library/RecordingOptions.h"
-#include "ui/recording/RecordingStyle.h"
+#include "ui/common/AppFont.h"
+#include "ui/common/UiStyle.h"
 #include "ui/recording/RecordingViewState.h"
 
 #include <QEvent>
@@ -49,7 +50,7 @@ RecordingOptionsButton::RecordingOptionsButton(RecordingOptions *options, Record
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setIconSize(QSize(iconPoints, iconPoints));
     // A popup is a window of its own and takes no font from the row.
-    m_menu->setFont(RecordingStyle::font(13));
+    m_menu->setFont(AppFont::pixelFont(13));
     m_menu->setAccessibleName(QStringLiteral("录制选项"));
     setMenu(m_menu);
     refreshIcon();
@@ -159,5 +160,5 @@ void RecordingOptionsButton::paintEvent(QPaintEvent *)
 
 void RecordingOptionsButton::refreshIcon()
 {
-    setIcon(ellipsisIcon(RecordingStyle::secondaryText(this), devicePixelRatioF()));
+    setIcon(ellipsisIcon(UiStyle::secondaryText(palette()), devicePixelRatioF()));
 }

@@ -2,14 +2,14 @@
 
 #include "platform/media/SystemCapturePermissions.h"
 #include "platform/media/SystemDeviceProvider.h"
+#include "ui/common/AppFont.h"
 #include "ui/recording/PictureArea.h"
+#include "ui/recording/RecordingAids.h"
 #include "ui/recording/RecordingControlPanel.h"
-#include "ui/recording/RecordingStyle.h"
 #include "ui/recording/RecordingViewState.h"
 #include "ui/recording/TeleprompterControlsRow.h"
 #include "ui/recording/TeleprompterView.h"
 #include "ui/recording/VoiceCommandWiring.h"
-#include "ui/recording/VoiceFollower.h"
 #include "voice/SpeechRecognitionManager.h"
 
 #include <QShowEvent>
@@ -28,16 +28,14 @@ RecordingView::RecordingView(CameraManager *cameraManager, DatabaseManager *dbMa
       m_speechManager(speechManager ? speechManager : new SpeechRecognitionManager(this)),
       m_initialScript(std::move(initialScript)), m_viewState(new RecordingViewState(this))
 {
-    setFont(RecordingStyle::font(13));
+    setFont(AppFont::pixelFont(13));
     if (!microphoneAccess) {
         microphoneAccess = std::make_shared<SystemCapturePermissions>(SystemDeviceProvider::shared());
     }
     m_voiceCommands = new VoiceCommandWiring(cameraManager, m_speechManager, m_viewState, microphoneAccess, this);
     m_pictureArea = new PictureArea(cameraManager, m_viewState, this);
     m_controlPanel = new RecordingControlPanel(cameraManager, m_speechManager, m_viewState, this);
-    auto *teleprompter = new TeleprompterView(m_viewState);
-    m_pictureArea->setTeleprompterView(teleprompter);
-    VoiceFollower::attach(m_viewState, teleprompter, m_speechManager);
+    m_pictureArea->setTeleprompterView(new TeleprompterView(m_viewState));
     m_controlPanel->setTeleprompterControls(new TeleprompterControlsRow(m_viewState, dbManager));
 
     auto *layout = new QVBoxLayout(this);
@@ -45,7 +43,7 @@ RecordingView::RecordingView(CameraManager *cameraManager, DatabaseManager *dbMa
     layout->setSpacing(0);
     layout->addWidget(m_pictureArea, 1);
     layout->addWidget(m_controlPanel, 0);
-    addRecordingAids();
+    m_aids = new RecordingAids(this, cameraManager, m_viewState, m_pictureArea, m_controlPanel, m_speechManager);
 }
 
 RecordingView::~RecordingView()
@@ -88,7 +86,5 @@ void RecordingView::onAppear()
         m_viewState->setIsTeleprompterVisible(true);
     }
     m_voiceCommands->whenShown();
-    if (m_speechManager) {
-        letVoiceStopCancelTheCountdown();
-    }
+    m_aids->letVoiceStopCancelTheCountdown(m_voiceCommands);
 }

@@ -13,12 +13,8 @@ class CameraManager;
 class CapturePermissions;
 class DatabaseManager;
 class PictureArea;
+class RecordingAids;
 class RecordingControlPanel;
-class RecordingCountdown;
-class RecordingOptions;
-class RecordingOptionsButton;
-class RecordingShortcuts;
-class RecordingTimer;
 class RecordingViewState;
 
 class VoiceCommandWiring;
@@ -54,21 +50,14 @@ public:
     RecordingControlPanel *controlPanel() const { return m_controlPanel; }
     VoiceCommandWiring *voiceCommands() const { return m_voiceCommands; }
 
-    RecordingOptions *options() const { return m_options; }
-    RecordingOptionsButton *optionsButton() const { return m_optionsButton; }
-    RecordingCountdown *countdown() const { return m_countdown; }
-    RecordingTimer *recordingTimer() const { return m_recordingTimer; }
-    RecordingShortcuts *shortcuts() const { return m_shortcuts; }
+    // The options, the countdown, the elapsed time and the keys.
+    RecordingAids *aids() const { return m_aids; }
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     void onAppear();
-    // The options menu, the mirrors, the countdown, the elapsed time and the keys.
-    void addRecordingAids();
-    // A spoken stop during the count before a start cancels the count.
-    void letVoiceStopCancelTheCountdown();
 
     CameraManager *m_cameraManager;
     DatabaseManager *m_dbManager;
@@ -80,9 +69,5 @@ private:
     PictureArea *m_pictureArea;
     RecordingControlPanel *m_controlPanel;
     VoiceCommandWiring *m_voiceCommands;
-    RecordingOptions *m_options = nullptr;
-    RecordingOptionsButton *m_optionsButton = nullptr;
-    RecordingCountdown *m_countdown = nullptr;
-    RecordingTimer *m_recordingTimer = nullptr;
-    RecordingShortcuts *m_shortcuts = nullptr;
+    RecordingAids *m_aids;
 };

@@ -1,8 +1,11 @@
 #include "ui/recording/TeleprompterControlsRow.h"
 
-#include "app/SymbolIcon.h"
 #include "library/DatabaseManager.h"
 #include "library/TeleprompterFont.h"
+#include "ui/common/FixedLabel.h"
+#include "ui/common/RowSlider.h"
+#include "ui/common/SymbolIcon.h"
+#include "ui/common/TextButton.h"
 #include "ui/recording/RecordingViewState.h"
 #include "ui/recording/ScriptMenu.h"
 #include "ui/recording/TeleprompterScroller.h"
@@ -21,92 +24,6 @@
 
 namespace {
 constexpr double speedScale = 10; // the speed slider counts tenths
-
-// A slider that asks for its design width but gives way down to a floor
-// when the row is short of room.
-class RowSlider : public QSlider {
-public:
-    RowSlider(int preferredWidth, int minimum, int maximum, int step, QWidget *parent)
-        : QSlider(Qt::Horizontal, parent), m_preferredWidth(preferredWidth), m_step(step)
-    {
-        setRange(minimum, maximum);
-        setSingleStep(step);
-        setPageStep(step * 2);
-        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-        setMaximumWidth(preferredWidth);
-    }
-
-    QSize sizeHint() const override { return {m_preferredWidth, QSlider::sizeHint().height()}; }
-    QSize minimumSizeHint() const override
-    {
-        return {TeleprompterControlsRow::sliderFloorWidth, QSlider::minimumSizeHint().height()};
-    }
-
-    // Dragging can land between steps; the value always sits on one.
-    int snapped(int value) const
-    {
-        const int steps = int(std::lround(double(value - minimum()) / m_step));
-        return std::clamp(minimum() + steps * m_step, minimum(), maximum());
-    }
-
-private:
-    int m_preferredWidth;
-    int m_step;
-};
-
-// A label as wide as the widest text it is meant to show, so the row does
-// not shift as a value changes; wider only for a value out of range.
-class FixedLabel : public QLabel {
-public:
-    FixedLabel(const QString &text, const QString &widest, QWidget *parent) : QLabel(text, parent)
-    {
-        m_widestWidth = fontMetrics().horizontalAdvance(widest);
-        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-    }
-
-    QSize sizeHint() const override
-    {
-        const QSize hint = QLabel::sizeHint();
-        return {std::max(hint.width(), m_widestWidth), hint.height()};
-    }
-    QSize minimumSizeHint() const override { return sizeHint(); }
-
-private:
-    int m_widestWidth = 0;
-};
-
-QLabel *fixedLabel(const QString &text, const QString &widest, QWidget *parent)
-{
-    return new FixedLabel(text, widest, parent);
-}
-
-// A push button as wide as the longer of its titles plus a little padding,
-// so that its width does not change with its title.
-class TextButton : public QPushButton {
-public:
-    TextButton(const QStringList &titles, QWidget *parent) : QPushButton(titles.first(), parent), m_titles(titles)
-    {
-        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    }
-
-    QSize sizeHint() const override
-    {
-        int textWidth = 0;
-        for (const QString &title : m_titles) {
-            textWidth = std::max(textWidth, fontMetrics().horizontalAdvance(title));
-        }
-        return {textWidth + fontMetrics().height() + 8, QPushButton::sizeHint().height()};
-    }
-    QSize minimumSizeHint() const override { return sizeHint(); }
-
-private:
-    QStringList m_titles;
-};
-
-QPushButton *textButton(const QStringList &titles, QWidget *parent)
-{
-    return new TextButton(titles, parent);
-}
 
 int sliderPosition(double value, double scale, const QSlider *slider)
 {
@@ -149,7 +66,7 @@ void TeleprompterControlsRow::buildGroup()
     group->setContentsMargins(0, 0, 0, 0);
     group->setSpacing(itemSpacing);
 
-    m_schemeButton = textButton({QStringLiteral("浅色模式"), QStringLiteral("深色模式")}, m_group);
+    m_schemeButton = new TextButton({QStringLiteral("浅色模式"), QStringLiteral("深色模式")}, m_group);
 
     m_fontPicker = new QComboBox(m_group);
     for (const TeleprompterFont option : TeleprompterFont::allCases()) {
@@ -158,18 +75,18 @@ void TeleprompterControlsRow::buildGroup()
     m_fontPicker->setFixedWidth(fontPickerWidth);
     m_fontPicker->setAccessibleName(QStringLiteral("字体"));
 
-    m_sizeSlider = new RowSlider(sizeSliderWidth, 16, 48, 2, m_group);
+    m_sizeSlider = new RowSlider(sizeSliderWidth, sliderFloorWidth, 16, 48, 2, m_group);
     m_sizeSlider->setAccessibleName(QStringLiteral("字号"));
-    m_sizeLabel = fixedLabel({}, QStringLiteral("48"), m_group);
-    m_spacingSlider = new RowSlider(spacingSliderWidth, 4, 40, 2, m_group);
+    m_sizeLabel = new FixedLabel({}, QStringLiteral("48"), m_group);
+    m_spacingSlider = new RowSlider(spacingSliderWidth, sliderFloorWidth, 4, 40, 2, m_group);
     m_spacingSlider->setAccessibleName(QStringLiteral("行距"));
-    m_spacingLabel = fixedLabel({}, QStringLiteral("40"), m_group);
-    m_speedSlider = new RowSlider(speedSliderWidth, 1, 30, 1, m_group);
+    m_spacingLabel = new FixedLabel({}, QStringLiteral("40"), m_group);
+    m_speedSlider = new RowSlider(speedSliderWidth, sliderFloorWidth, 1, 30, 1, m_group);
     m_speedSlider->setAccessibleName(QStringLiteral("速度"));
-    m_speedLabel = fixedLabel({}, QStringLiteral("3.0"), m_group);
+    m_speedLabel = new FixedLabel({}, QStringLiteral("3.0"), m_group);
 
-    m_startPauseButton = textButton({QStringLiteral("开始"), QStringLiteral("暂停")}, m_group);
-    m_resetButton = textButton({QStringLiteral("重置")}, m_group);
+    m_startPauseButton = new TextButton({QStringLiteral("开始"), QStringLiteral("暂停")}, m_group);
+    m_resetButton = new TextButton({QStringLiteral("重置")}, m_group);
 
     m_scriptButton = new QToolButton(m_group);
     m_scriptButton->setIcon(SymbolIcon::icon(QStringLiteral("doc.text.fill")));
@@ -180,10 +97,10 @@ void TeleprompterControlsRow::buildGroup()
     m_scriptMenu = new ScriptMenu(m_dbManager, m_scriptButton);
     m_scriptButton->setMenu(m_scriptMenu);
 
-    const QList<QWidget *> items = {m_schemeButton, m_fontPicker, fixedLabel(QStringLiteral("字号:"), {}, m_group),
-        m_sizeSlider, m_sizeLabel, fixedLabel(QStringLiteral("行距:"), {}, m_group), m_spacingSlider, m_spacingLabel,
-        fixedLabel(QStringLiteral("速度:"), {}, m_group), m_speedSlider, m_speedLabel, m_startPauseButton,
-        m_resetButton, m_scriptButton};
+    const QList<QWidget *> items = {m_schemeButton, m_fontPicker, new FixedLabel(QStringLiteral("字号:"), {}, m_group),
+        m_sizeSlider, m_sizeLabel, new FixedLabel(QStringLiteral("行距:"), {}, m_group), m_spacingSlider,
+        m_spacingLabel, new FixedLabel(QStringLiteral("速度:"), {}, m_group), m_speedSlider, m_speedLabel,
+        m_startPauseButton, m_resetButton, m_scriptButton};
     for (QWidget *item : items) {
         group->addWidget(item, 0, Qt::AlignVCenter);
     }

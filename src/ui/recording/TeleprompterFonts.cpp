@@ -1,5 +1,7 @@
 #include "ui/recording/TeleprompterFonts.h"
 
+#include "ui/common/AppFont.h"
+
 #include <QFontDatabase>
 #include <QGuiApplication>
 
@@ -8,18 +10,11 @@
 namespace {
 using Installed = std::function<bool(const QString &)>;
 
-QStringList hanSansFamilies()
-{
-    return {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Source Han Sans SC"),
-        QStringLiteral("Source Han Sans CN"), QStringLiteral("WenQuanYi Zen Hei"),
-        QStringLiteral("WenQuanYi Micro Hei")};
-}
-
 // Where Han characters come from when the chosen face has none (or has
 // traditional or Japanese shapes for them).
 QString hanFallback(TeleprompterFont option, const Installed &isInstalled)
 {
-    QStringList families = hanSansFamilies();
+    QStringList families = AppFont::chineseSansFamilies();
     if (option == TeleprompterFont::menlo) {
         families.prepend(QStringLiteral("Noto Sans Mono CJK SC"));
     }

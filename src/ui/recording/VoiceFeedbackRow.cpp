@@ -1,11 +1,12 @@
 #include "ui/recording/VoiceFeedbackRow.h"
 
 #include "capture/CameraManager.h"
-#include "ui/recording/ElidedLabel.h"
+#include "ui/common/AppFont.h"
+#include "ui/common/ElidedLabel.h"
+#include "ui/common/PriorityRowLayout.h"
+#include "ui/common/UiStyle.h"
 #include "ui/recording/MicrophoneLevelMeter.h"
-#include "ui/recording/PriorityRowLayout.h"
 #include "ui/recording/RecordButton.h"
-#include "ui/recording/RecordingStyle.h"
 #include "ui/recording/RecordingViewState.h"
 #include "voice/SpeechRecognitionManager.h"
 
@@ -35,18 +36,18 @@ VoiceFeedbackRow::VoiceFeedbackRow(
       m_recognition(new ElidedLabel(Qt::ElideRight, this)), m_recordButton(new RecordButton(this)),
       m_microphoneMeter(new MicrophoneLevelMeter(cameraManager ? cameraManager->microphoneLevel() : nullptr, this))
 {
-    m_heardCommand->setFont(RecordingStyle::font(13, QFont::Medium));
+    m_heardCommand->setFont(AppFont::pixelFont(13, QFont::Medium));
     setTextColor(m_heardCommand, heardGreen);
     m_heardCommand->setBadge(withAlpha(heardGreen, 0.12), QMargins(10, 4, 10, 4), 6);
 
-    m_voiceUnavailable->setFont(RecordingStyle::font(12, QFont::Medium));
-    setTextColor(m_voiceUnavailable, RecordingStyle::secondaryText(this));
+    m_voiceUnavailable->setFont(AppFont::pixelFont(12, QFont::Medium));
+    setTextColor(m_voiceUnavailable, UiStyle::secondaryText(palette()));
     m_voiceUnavailable->setBadge(withAlpha(QColor(128, 128, 128), 0.1), QMargins(8, 4, 8, 4), 6);
     m_voiceUnavailable->setText(QStringLiteral("语音指令不可用：未找到麦克风"));
     m_voiceUnavailable->setAccessibleName(m_voiceUnavailable->text());
 
-    m_recognition->setFont(RecordingStyle::font(12));
-    setTextColor(m_recognition, RecordingStyle::secondaryText(this));
+    m_recognition->setFont(AppFont::pixelFont(12));
+    setTextColor(m_recognition, UiStyle::secondaryText(palette()));
     m_recognition->setBadge(withAlpha(QColor(128, 128, 128), 0.1), QMargins(8, 4, 8, 4), 6);
     m_recognition->setMinimumCharacters(8);
 

@@ -1,6 +1,7 @@
 #include "ui/scripts/ScriptEditSheet.h"
 
-#include "ui/scripts/ScriptStyle.h"
+#include "ui/common/AppFont.h"
+#include "ui/common/UiStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -57,7 +58,7 @@ void ScriptEditSheet::buildLayout()
     const QString headingText = m_mode.isEdit() ? QStringLiteral("编辑提示词") : QStringLiteral("添加提示词");
     setWindowTitle(headingText);
     setFixedSize(sheetWidth, sheetHeight);
-    setFont(ScriptStyle::font(13));
+    setFont(AppFont::pixelFont(13));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 24, 24, 24);
@@ -65,7 +66,7 @@ void ScriptEditSheet::buildLayout()
 
     m_heading = new QLabel(headingText, this);
     m_heading->setTextFormat(Qt::PlainText);
-    m_heading->setFont(ScriptStyle::font(18, QFont::Bold));
+    m_heading->setFont(AppFont::pixelFont(18, QFont::Bold));
     layout->addWidget(m_heading, 0, Qt::AlignHCenter);
 
     m_titleField = new QLineEdit(this);
@@ -77,11 +78,11 @@ void ScriptEditSheet::buildLayout()
 
     m_bodyEditor = new QPlainTextEdit(this);
     m_bodyEditor->setAccessibleName(QStringLiteral("内容"));
-    m_bodyEditor->setFont(ScriptStyle::font(14));
+    m_bodyEditor->setFont(AppFont::pixelFont(14));
     m_bodyEditor->setMinimumHeight(minimumBodyHeight);
     m_bodyEditor->setFrameShape(QFrame::NoFrame);
     m_bodyEditor->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid %1; }")
-                                    .arg(ScriptStyle::separator(palette()).name(QColor::HexArgb)));
+                                    .arg(UiStyle::separator(palette(), QPalette::Text).name(QColor::HexArgb)));
     layout->addWidget(m_bodyEditor, 1);
 
     auto *buttons = new QHBoxLayout();

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "library/Script.h"
+#include "ui/common/RepublishedListModel.h"
 
-#include <QAbstractListModel>
 #include <QList>
 
 #include <optional>
@@ -10,9 +10,7 @@
 class DatabaseManager;
 
 // The store's published scripts as a list model, in the order published.
-// A republished list is applied as row removals, moves, insertions and data
-// changes, so views keep their rows (and what points at them) across a save.
-class ScriptListModel : public QAbstractListModel {
+class ScriptListModel : public RepublishedListModel<Script> {
     Q_OBJECT
 
 public:
@@ -23,16 +21,12 @@ public:
         UpdatedAtRole,
     };
 
-    // Past this many single steps a republish resets the model instead.
-    static constexpr int maximumSteps = 64;
-
     explicit ScriptListModel(DatabaseManager *dbManager, QObject *parent = nullptr);
 
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    const QList<Script> &scripts() const { return m_scripts; }
+    const QList<Script> &scripts() const { return items(); }
     std::optional<Script> script(int row) const;
     int rowOf(int64_t id) const;
 
@@ -45,8 +39,5 @@ Q_SIGNALS:
     void republished();
 
 private:
-    void applySteps(const QList<Script> &next);
-
     DatabaseManager *m_dbManager;
-    QList<Script> m_scripts;
 };

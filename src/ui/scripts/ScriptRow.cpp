@@ -1,8 +1,10 @@
 #include "ui/scripts/ScriptRow.h"
 
+#include "ui/common/AppFont.h"
 #include "ui/common/DateFormatter.h"
+#include "ui/common/TextElision.h"
+#include "ui/common/UiStyle.h"
 #include "ui/scripts/ScriptListModel.h"
-#include "ui/scripts/ScriptStyle.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -25,7 +27,7 @@ bool isLineBreak(QChar c)
 QString fitted(QString line, bool more, const QFontMetricsF &metrics, qreal width)
 {
     if (!more) {
-        return metrics.elidedText(line, Qt::ElideRight, width);
+        return TextElision::line(line, metrics, Qt::ElideRight, width);
     }
     if (metrics.horizontalAdvance(line + ellipsis) <= width) {
         return line + ellipsis;
@@ -52,8 +54,8 @@ QString fitted(QString line, bool more, const QFontMetricsF &metrics, qreal widt
 } // namespace
 
 ScriptRow::ScriptRow(QObject *parent)
-    : QStyledItemDelegate(parent), m_titleFont(ScriptStyle::font(15, QFont::DemiBold)),
-      m_contentFont(ScriptStyle::font(13)), m_dateFont(ScriptStyle::font(11)), m_dates(QLocale())
+    : QStyledItemDelegate(parent), m_titleFont(AppFont::pixelFont(15, QFont::DemiBold)),
+      m_contentFont(AppFont::pixelFont(13)), m_dateFont(AppFont::pixelFont(11)), m_dates(QLocale())
 {
     m_fullStackHeight = int(std::ceil(stackHeight(2)));
 }
@@ -187,7 +189,7 @@ void ScriptRow::paint(QPainter *painter, const QStyleOptionViewItem &option, con
         painter->drawPath(outline);
     }
     if (index.row() + 1 < index.model()->rowCount()) {
-        painter->setPen(QPen(ScriptStyle::separator(palette), 1));
+        painter->setPen(QPen(UiStyle::separator(palette, QPalette::Text), 1));
         const qreal y = option.rect.bottom() + 0.5;
         painter->drawLine(QPointF(area.left(), y), QPointF(area.left() + textWidth(option.rect), y));
     }
@@ -195,20 +197,19 @@ void ScriptRow::paint(QPainter *painter, const QStyleOptionViewItem &option, con
     // Plain drawText: user text is never read as markup.
     qreal y = area.top();
     painter->setFont(m_titleFont);
-    painter->setPen(ScriptStyle::label(palette));
+    painter->setPen(UiStyle::label(palette));
     painter->drawText(QPointF(area.left(), y + titleMetrics.ascent()), text.title);
     y += titleMetrics.height() + lineGap;
 
     painter->setFont(m_contentFont);
-    painter->setPen(ScriptStyle::secondaryLabel(palette));
+    painter->setPen(UiStyle::secondaryText(palette, QPalette::Text));
     for (const QString &line : text.content) {
         painter->drawText(QPointF(area.left(), y + contentMetrics.ascent()), line);
         y += contentMetrics.lineSpacing();
     }
     y = area.bottom() - dateMetrics.height();
 
-    QColor dateColor = ScriptStyle::secondaryLabel(palette);
-    dateColor.setAlphaF(dateColor.alphaF() * 0.7f);
+    const QColor dateColor = UiStyle::tertiaryText(palette, QPalette::Text);
     painter->setFont(m_dateFont);
     painter->setPen(dateColor);
     painter->drawText(QPointF(area.left(), y + dateMetrics.ascent()), text.date);

@@ -1,7 +1,8 @@
 #include "ui/scripts/ScriptsEmptyState.h"
 
-#include "app/SymbolIcon.h"
-#include "ui/scripts/ScriptStyle.h"
+#include "ui/common/AppFont.h"
+#include "ui/common/SymbolIcon.h"
+#include "ui/common/UiStyle.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -12,7 +13,7 @@ QLabel *textLabel(const QString &text, int size, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
-    label->setFont(ScriptStyle::font(size));
+    label->setFont(AppFont::pixelFont(size));
     label->setAlignment(Qt::AlignHCenter);
     return label;
 }
@@ -48,9 +49,9 @@ void ScriptsEmptyState::changeEvent(QEvent *event)
 
 void ScriptsEmptyState::applyColors()
 {
-    const QColor secondary = ScriptStyle::secondaryLabel(palette());
-    m_icon->setPixmap(
-        ScriptStyle::tinted(SymbolIcon::icon(QStringLiteral("doc.text.magnifyingglass")), iconSize, secondary, this));
+    const QColor secondary = UiStyle::secondaryText(palette(), QPalette::Text);
+    m_icon->setPixmap(UiStyle::tinted(
+        SymbolIcon::icon(QStringLiteral("doc.text.magnifyingglass")), iconSize, secondary, devicePixelRatioF()));
     for (QLabel *label : {m_message, m_hint}) {
         QPalette labelPalette = label->palette();
         // The list area's background role is Base, so labels draw in Text.

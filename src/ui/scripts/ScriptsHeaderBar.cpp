@@ -1,7 +1,8 @@
 #include "ui/scripts/ScriptsHeaderBar.h"
 
-#include "app/SymbolIcon.h"
-#include "ui/scripts/ScriptStyle.h"
+#include "ui/common/AppFont.h"
+#include "ui/common/SymbolIcon.h"
+#include "ui/common/UiStyle.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -18,12 +19,12 @@ ScriptsHeaderBar::ScriptsHeaderBar(QWidget *parent) : QWidget(parent)
 
     m_heading = new QLabel(QStringLiteral("提示词管理"), this);
     m_heading->setTextFormat(Qt::PlainText);
-    m_heading->setFont(ScriptStyle::font(20, QFont::Bold));
+    m_heading->setFont(AppFont::pixelFont(20, QFont::Bold));
     layout->addWidget(m_heading, 0, Qt::AlignVCenter);
     layout->addStretch(1);
 
     m_addButton = new QPushButton(QStringLiteral("添加提示词"), this);
-    m_addButton->setFont(ScriptStyle::font(13));
+    m_addButton->setFont(AppFont::pixelFont(13));
     m_addButton->setCursor(Qt::PointingHandCursor);
     layout->addWidget(m_addButton, 0, Qt::AlignVCenter);
 
@@ -44,7 +45,8 @@ void ScriptsHeaderBar::applyColors()
     // The one prominent action of the screen: filled with the accent colour.
     const QColor accent = palette().color(QPalette::Highlight);
     const QColor onAccent = palette().color(QPalette::HighlightedText);
-    m_addButton->setIcon(QIcon(ScriptStyle::tinted(SymbolIcon::icon(QStringLiteral("plus")), 16, onAccent, this)));
+    m_addButton->setIcon(
+        QIcon(UiStyle::tinted(SymbolIcon::icon(QStringLiteral("plus")), 16, onAccent, devicePixelRatioF())));
     m_addButton->setIconSize(QSize(16, 16));
     m_addButton->setStyleSheet(
         QStringLiteral("QPushButton { background: %1; color: %2; border: 1px solid %3;"

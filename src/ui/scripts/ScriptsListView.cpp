@@ -1,12 +1,13 @@
 #include "ui/scripts/ScriptsListView.h"
 
 #include "library/DatabaseManager.h"
-#include "ui/scripts/DestructiveMenuStyle.h"
+#include "ui/common/AppFont.h"
+#include "ui/common/DestructiveMenuStyle.h"
+#include "ui/common/UiStyle.h"
 #include "ui/scripts/ScriptEditSheet.h"
 #include "ui/scripts/ScriptListModel.h"
 #include "ui/scripts/ScriptRow.h"
 #include "ui/scripts/ScriptScrollAnchor.h"
-#include "ui/scripts/ScriptStyle.h"
 #include "ui/scripts/ScriptsEmptyState.h"
 #include "ui/scripts/ScriptsHeaderBar.h"
 
@@ -22,7 +23,7 @@
 ScriptsListView::ScriptsListView(DatabaseManager *dbManager, RecordAction onRecordWithScript, QWidget *parent)
     : QWidget(parent), m_dbManager(dbManager), m_onRecordWithScript(std::move(onRecordWithScript))
 {
-    setFont(ScriptStyle::font(13));
+    setFont(AppFont::pixelFont(13));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -34,7 +35,7 @@ ScriptsListView::ScriptsListView(DatabaseManager *dbManager, RecordAction onReco
     divider->setFixedHeight(1);
     divider->setAttribute(Qt::WA_StyledBackground);
     divider->setStyleSheet(
-        QStringLiteral("background: %1;").arg(ScriptStyle::separator(palette()).name(QColor::HexArgb)));
+        QStringLiteral("background: %1;").arg(UiStyle::separator(palette(), QPalette::Text).name(QColor::HexArgb)));
     layout->addWidget(divider);
 
     m_content = new QStackedWidget(this);
@@ -96,7 +97,7 @@ void ScriptsListView::buildList()
 void ScriptsListView::buildMenu()
 {
     m_menu = new QMenu(this);
-    m_menu->setFont(ScriptStyle::font(13));
+    m_menu->setFont(AppFont::pixelFont(13));
     m_menu->setStyle(new DestructiveMenuStyle(m_menu));
     m_editAction = m_menu->addAction(QStringLiteral("编辑"));
     m_recordAction = m_menu->addAction(QStringLiteral("录制此提示词"));

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "library/VideoRecord.h"
+#include "ui/common/RepublishedListModel.h"
 
-#include <QAbstractListModel>
 #include <QCache>
 #include <QHash>
 #include <QImage>
@@ -12,7 +12,7 @@
 
 // The published video list as rows, plus each row's own thumbnail picture,
 // which lives only here: it is never written to disk or to the library.
-class VideoListModel : public QAbstractListModel {
+class VideoListModel : public RepublishedListModel<VideoRecord> {
     Q_OBJECT
 
 public:
@@ -27,12 +27,11 @@ public:
 
     explicit VideoListModel(QObject *parent = nullptr);
 
-    // Takes a republished list. Rows that stayed keep their picture; removed and
-    // inserted rows are announced as such, so the view keeps its place.
+    // Takes a republished list. Rows that stayed keep their picture.
     void setVideos(const QList<VideoRecord> &videos);
 
-    const QList<VideoRecord> &videos() const { return m_videos; }
-    const VideoRecord &video(int row) const { return m_videos.at(row); }
+    const QList<VideoRecord> &videos() const { return items(); }
+    const VideoRecord &video(int row) const { return m_items.at(row); }
     int rowOf(int64_t id) const { return m_rows.value(id, -1); }
 
     // Sets the row's picture; no picture shows the placeholder. Ignored for a
@@ -40,15 +39,13 @@ public:
     void setThumbnail(int64_t id, const std::optional<QImage> &image);
     std::optional<QImage> thumbnail(int64_t id) const;
 
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-private:
-    bool applyRemovalsAndInsertions(const QList<VideoRecord> &videos);
-    void rebuildRows();
+protected:
+    void rowsRearranged() override;
 
-    QList<VideoRecord> m_videos;
+private:
     QHash<int64_t, int> m_rows;
     QCache<int64_t, QImage> m_thumbnails{thumbnailBudgetBytes};
 };

@@ -1,14 +1,8 @@
 #pragma once
 
-#include <QColor>
-#include <QFont>
-#include <QIcon>
-#include <QPalette>
 #include <QSize>
 
-class QWidget;
-
-// Sizes and colours of the video list, in logical pixels.
+// Sizes of the video list, in logical pixels; its colours are UiStyle's.
 class VideoListStyle {
 public:
     static constexpr QSize thumbnailSize{120, 68};
@@ -24,28 +18,4 @@ public:
     static constexpr int buttonIconSize = 16;
 
     static constexpr int rowHeight() { return thumbnailSize.height() + 2 * rowExtraVerticalSpace + 2 * rowPadding; }
-
-    static QFont font(int pixelSize, QFont::Weight weight = QFont::Normal)
-    {
-        QFont font;
-        font.setPixelSize(pixelSize);
-        font.setWeight(weight);
-        return font;
-    }
-
-    // The desktop's "secondary label": body text at half strength.
-    static QColor secondaryLabel(const QPalette &palette, double opacity = 1.0)
-    {
-        QColor color = palette.color(QPalette::WindowText);
-        color.setAlphaF(float(0.5 * opacity));
-        return color;
-    }
-
-    // Makes a label's text secondary, whatever background its parent paints
-    // (a widget on a Base background draws its text in Text, not WindowText).
-    static void useSecondaryText(QWidget *widget);
-
-    // The icon drawn in one flat colour, the way symbol icons are shown.
-    static QPixmap tinted(const QIcon &icon, int size, double devicePixelRatio, const QColor &color);
-    static QIcon tintedIcon(const QIcon &icon, int size, const QColor &color);
 };

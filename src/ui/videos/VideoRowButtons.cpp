@@ -1,42 +1,65 @@
 #include "ui/videos/VideoRowButtons.h"
 
-#include "app/SymbolIcon.h"
 #include "ui/videos/VideoListStyle.h"
+#include "ui/videos/VideoRow.h"
 
-#include <QHBoxLayout>
-#include <QToolButton>
+#include <QApplication>
+#include <QPainter>
+#include <QStyleOptionToolButton>
+#include <QStyleOptionViewItem>
 
-VideoRowButtons::VideoRowButtons(QWidget *parent) : QWidget(parent)
+QString VideoRowButtons::text(Button button)
 {
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(VideoListStyle::buttonSpacing);
-    m_play = makeButton(QStringLiteral("play.fill"), playText());
-    m_reveal = makeButton(QStringLiteral("folder"), revealText());
-    layout->addWidget(m_play);
-    layout->addWidget(m_reveal);
-    connect(m_play, &QToolButton::clicked, this, &VideoRowButtons::playClicked);
-    connect(m_reveal, &QToolButton::clicked, this, &VideoRowButtons::revealClicked);
+    return button == play ? playText() : revealText();
 }
 
-void VideoRowButtons::setVideo(int64_t id, const QString &fileName)
+QString VideoRowButtons::symbolName(Button button)
 {
-    m_videoId = id;
-    // Said after the button's name, so a screen reader tells the rows apart.
-    m_play->setAccessibleDescription(fileName);
-    m_reveal->setAccessibleDescription(fileName);
+    return button == play ? QStringLiteral("play.fill") : QStringLiteral("folder");
 }
 
-QToolButton *VideoRowButtons::makeButton(const QString &symbol, const QString &text)
+QRect VideoRowButtons::rect(const QRect &rowRect, Button button)
 {
-    auto *button = new QToolButton(this);
-    button->setAutoRaise(true);
-    QColor color = palette().color(QPalette::ButtonText);
-    color.setAlphaF(0.75f);
-    button->setIcon(VideoListStyle::tintedIcon(SymbolIcon::icon(symbol), VideoListStyle::buttonIconSize, color));
-    button->setIconSize(QSize(VideoListStyle::buttonIconSize, VideoListStyle::buttonIconSize));
-    button->setFixedSize(VideoListStyle::buttonSize, VideoListStyle::buttonSize);
-    button->setToolTip(text);
-    button->setAccessibleName(text);
-    return button;
+    const QRect both = VideoRow::geometry(rowRect).buttons;
+    const int left = both.left() + int(button) * (VideoListStyle::buttonSize + VideoListStyle::buttonSpacing);
+    return QRect(left, both.top(), VideoListStyle::buttonSize, VideoListStyle::buttonSize);
+}
+
+VideoRowButtons::Button VideoRowButtons::at(const QRect &rowRect, const QPoint &position)
+{
+    for (Button button : {play, reveal}) {
+        if (rect(rowRect, button).contains(position)) {
+            return button;
+        }
+    }
+    return none;
+}
+
+void VideoRowButtons::paint(
+    QPainter *painter, const QStyleOptionViewItem &option, Button hovered, Button pressed, const QIcon *icons)
+{
+    QStyle *style = option.widget ? option.widget->style() : QApplication::style();
+    for (Button button : {play, reveal}) {
+        QStyleOptionToolButton tool;
+        if (option.widget) {
+            tool.initFrom(option.widget);
+        }
+        tool.rect = rect(option.rect, button);
+        tool.palette = option.palette;
+        tool.icon = icons[button];
+        tool.iconSize = QSize(VideoListStyle::buttonIconSize, VideoListStyle::buttonIconSize);
+        tool.toolButtonStyle = Qt::ToolButtonIconOnly;
+        tool.subControls = QStyle::SC_ToolButton;
+        tool.state = QStyle::State_Enabled | QStyle::State_AutoRaise;
+        tool.state.setFlag(QStyle::State_HasFocus, false);
+        tool.state.setFlag(QStyle::State_MouseOver, button == hovered);
+        if (button == pressed) {
+            tool.state |= QStyle::State_Sunken;
+            tool.activeSubControls = QStyle::SC_ToolButton;
+        } else if (button == hovered) {
+            tool.state |= QStyle::State_Raised;
+            tool.activeSubControls = QStyle::SC_ToolButton;
+        }
+        style->drawComplexControl(QStyle::CC_ToolButton, &tool, painter, option.widget);
+    }
 }

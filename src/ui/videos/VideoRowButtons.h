@@ -1,37 +1,32 @@
 #pragma once
 
-#include <QWidget>
+#include <QIcon>
+#include <QRect>
+#include <QString>
 
-#include <cstdint>
+class QPainter;
+class QStyleOptionViewItem;
 
-class QToolButton;
-
-// The play and reveal buttons of one row: borderless icon buttons named by
-// their tooltips, so screen readers and keyboards reach them.
-class VideoRowButtons : public QWidget {
-    Q_OBJECT
-
+// The play and reveal buttons at the right end of a video row. They are
+// painted by the row's delegate and hit-tested against the row's rectangle
+// at the moment of the event, so a button always acts for the row it is
+// drawn on, whatever was deleted or inserted above it.
+class VideoRowButtons {
 public:
+    enum Button { none = -1, play = 0, reveal = 1 };
+    static constexpr int count = 2;
+
     static QString playText() { return QStringLiteral("播放视频"); }
     static QString revealText() { return QStringLiteral("在文件管理器中显示"); }
+    static QString text(Button button);
+    static QString symbolName(Button button);
 
-    explicit VideoRowButtons(QWidget *parent = nullptr);
+    static QRect rect(const QRect &rowRect, Button button);
+    // The button under `position`, or `none`.
+    static Button at(const QRect &rowRect, const QPoint &position);
 
-    // The row the buttons act for; the list moves a few of them from row to row.
-    void setVideo(int64_t id, const QString &fileName);
-    int64_t videoId() const { return m_videoId; }
-
-    QToolButton *playButton() const { return m_play; }
-    QToolButton *revealButton() const { return m_reveal; }
-
-Q_SIGNALS:
-    void playClicked();
-    void revealClicked();
-
-private:
-    QToolButton *makeButton(const QString &symbol, const QString &text);
-
-    int64_t m_videoId = -1;
-    QToolButton *m_play = nullptr;
-    QToolButton *m_reveal = nullptr;
+    // Both buttons as borderless tool buttons, the hovered one raised and the
+    // pressed one sunk, each with its icon from `icons` (`count` of them, by Button).
+    static void paint(
+        QPainter *painter, const QStyleOptionViewItem &option, Button hovered, Button pressed, const QIcon *icons);
 };

@@ -13,11 +13,6 @@ public:
     QAction *revealAction() const { return m_reveal; }
     QAction *deleteAction() const { return m_delete; }
 
-    static QColor destructiveColor() { return QColor(215, 0, 21); }
-
-protected:
-    void initStyleOption(QStyleOptionMenuItem *option, const QAction *action) const override;
-
 private:
     QAction *m_play = nullptr;
     QAction *m_reveal = nullptr;

@@ -1,16 +1,17 @@
 #pragma once
 
-#include <QHash>
+#include "ui/videos/VideoRowButtons.h"
+
 #include <QListView>
 #include <QSet>
 
 class VideoListModel;
-class VideoRowButtons;
+class VideoRow;
 
-// The list of video rows. It knows which rows are on screen: only those get
-// buttons and have their pictures loaded. The buttons are a few widgets that
-// move from row to row; building widgets for every row, or on every scroll
-// step, costs more than painting the rows.
+// The list of video rows. It knows which rows are on screen: only those have
+// their pictures loaded. Each row's play and reveal buttons are painted and
+// clicked through the row delegate; screen readers find them as children of
+// the row (VideoRowsAccessible).
 class VideoRowsView : public QListView {
     Q_OBJECT
 
@@ -18,10 +19,15 @@ public:
     explicit VideoRowsView(VideoListModel *model, QWidget *parent = nullptr);
 
     VideoListModel *videoModel() const { return m_model; }
+    VideoRow *rowDelegate() const { return m_delegate; }
     const QSet<int64_t> &shownIds() const { return m_shownIds; }
-    VideoRowButtons *buttonsForRow(int row) const;
 
-    // Brings the shown rows up to date now rather than on the next turn of the loop.
+    // Where a row's button lies in the viewport; empty for a row not in the list.
+    QRect buttonRect(int row, VideoRowButtons::Button button);
+    // What a click on the button does, for the keyboard and screen readers too.
+    void pressButton(int64_t id, VideoRowButtons::Button button);
+
+    // Brings the shown rows up to date.
     void updateShownRows();
 
 Q_SIGNALS:
@@ -37,16 +43,18 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
 
 private:
-    void scheduleUpdate();
     QPair<int, int> rowsOnScreen();
-    void placeButtons(int first, int last);
-    VideoRowButtons *takeFreeButtons();
+    void hover(const QPoint &position);
+    void showFocus(bool shown);
 
     VideoListModel *m_model;
+    VideoRow *m_delegate;
     QSet<int64_t> m_shownIds;
-    QHash<int64_t, VideoRowButtons *> m_boundButtons;
-    QList<VideoRowButtons *> m_freeButtons;
-    bool m_updateScheduled = false;
 };

@@ -1,6 +1,8 @@
 #include "ui/videos/VideosEmptyState.h"
 
-#include "app/SymbolIcon.h"
+#include "ui/common/AppFont.h"
+#include "ui/common/SymbolIcon.h"
+#include "ui/common/UiStyle.h"
 #include "ui/videos/VideoListStyle.h"
 
 #include <QApplication>
@@ -11,8 +13,8 @@ namespace {
 QLabel *secondaryLabel(const QString &text, int pixelSize, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
-    label->setFont(VideoListStyle::font(pixelSize));
-    VideoListStyle::useSecondaryText(label);
+    label->setFont(AppFont::pixelFont(pixelSize));
+    UiStyle::useSecondaryText(label);
     label->setAlignment(Qt::AlignHCenter);
     return label;
 }
@@ -26,8 +28,8 @@ VideosEmptyState::VideosEmptyState(QWidget *parent) : QWidget(parent)
     layout->addStretch(1);
     const int iconSize = 48;
     auto *icon = new QLabel(this);
-    icon->setPixmap(VideoListStyle::tinted(SymbolIcon::icon(QStringLiteral("video.slash")), iconSize,
-        qApp->devicePixelRatio(), VideoListStyle::secondaryLabel(palette())));
+    icon->setPixmap(UiStyle::tinted(SymbolIcon::icon(QStringLiteral("video.slash")), iconSize,
+        UiStyle::secondaryText(palette()), qApp->devicePixelRatio()));
     icon->setAlignment(Qt::AlignHCenter);
     icon->setAccessibleName(QStringLiteral("没有视频"));
     layout->addWidget(icon);

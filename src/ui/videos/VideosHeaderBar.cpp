@@ -1,5 +1,7 @@
 #include "ui/videos/VideosHeaderBar.h"
 
+#include "ui/common/AppFont.h"
+#include "ui/common/UiStyle.h"
 #include "ui/videos/VideoListStyle.h"
 
 #include <QHBoxLayout>
@@ -13,9 +15,9 @@ VideosHeaderBar::VideosHeaderBar(QWidget *parent) : QWidget(parent)
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(20, 12, 20, 12);
     auto *heading = new QLabel(QStringLiteral("已录制视频"), this);
-    heading->setFont(VideoListStyle::font(20, QFont::Bold));
+    heading->setFont(AppFont::pixelFont(20, QFont::Bold));
     m_count = new QLabel(this);
-    VideoListStyle::useSecondaryText(m_count);
+    UiStyle::useSecondaryText(m_count);
     layout->addWidget(heading);
     layout->addStretch(1);
     layout->addWidget(m_count);

@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -72,8 +75,46 @@ TEST(BeepPlayer, AnOutputThatCannotBeMadeIsLoggedOnceAndIgnored)
     BeepPlayer player(QStringLiteral("no_such_sink_veltroscope"));
     player.beep();
     player.beep();
-    MainLoop::drain();
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return !player.isPlaying(); }, 30000));
+    player.beep();
     EXPECT_FALSE(player.isPlaying());
+    EXPECT_FALSE(player.isPrepared());
     EXPECT_EQ(player.beepsStarted(), 0);
     EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ 无法播放提示音: ")).size(), 1);
+}
+
+TEST(BeepPlayer, IsPreparedOnceAndPlaysTheLastBeepAskedForMeanwhile)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("beep.wav"));
+    BeepPlayer player(fileSink(path));
+    QSignalSpy prepared(&player, &BeepPlayer::prepared);
+    player.prepare();
+    // Asked for before the pipeline is there: waits for it, the last ask wins.
+    player.beep(440, 100);
+    player.beep(660, 120);
+    player.prepare();
+    EXPECT_TRUE(player.isPlaying());
+    ASSERT_TRUE(MainLoop::waitUntil([&] { return player.isPrepared() && !player.isPlaying(); }, 30000));
+    EXPECT_EQ(prepared.count(), 1);
+    EXPECT_EQ(player.beepsStarted(), 1);
+    std::vector<float> samples;
+    QString error;
+    ASSERT_TRUE(WavFile::read(path, &samples, &error)) << error.toStdString();
+    EXPECT_NEAR(measure(samples).frequencyHz, 660, 660 * 0.03);
+
+    // Ready now: a beep starts at once, on the same pipeline.
+    player.beep();
+    EXPECT_EQ(player.beepsStarted(), 2);
+    EXPECT_EQ(prepared.count(), 1);
+}
+
+TEST(BeepPlayer, APlayerGoneBeforeItsPipelineIsBuiltLeavesNothingBehind)
+{
+    auto player = std::make_unique<BeepPlayer>(QStringLiteral("fakesink"));
+    player->prepare();
+    player.reset();
+    // The built pipeline arrives for no one and is let go.
+    ASSERT_TRUE(MainLoop::waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; }, 30000));
+    MainLoop::drain();
 }

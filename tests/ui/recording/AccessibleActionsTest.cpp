@@ -2,6 +2,7 @@
 #include "StoredOptions.h"
 
 #include "platform/media/CaptureSession.h"
+#include "ui/common/SegmentedControl.h"
 #include "ui/recording/AspectRatioCropOverlay.h"
 #include "ui/recording/CameraRow.h"
 #include "ui/recording/PictureArea.h"
@@ -9,7 +10,6 @@
 #include "ui/recording/RecordingControlPanel.h"
 #include "ui/recording/RecordingOptionsButton.h"
 #include "ui/recording/RecordingViewState.h"
-#include "ui/recording/SegmentedControl.h"
 #include "ui/recording/TeleprompterControlsRow.h"
 #include "ui/recording/VoiceFeedbackRow.h"
 
@@ -140,7 +140,7 @@ TEST(AccessibleActions, SchemeButtonAndOptionsItemsActThroughTheirActions)
     EXPECT_EQ(scheme->text(), "深色模式");
 
     // Menu items as a screen reader reaches them, with the menu closed.
-    QMenu *menu = screen.view->optionsButton()->optionsMenu();
+    QMenu *menu = screen.view->aids()->optionsButton()->optionsMenu();
     int actionsTried = 0;
     for (const QString &action :
         {QAccessibleActionInterface::pressAction(), QAccessibleActionInterface::toggleAction()}) {
@@ -152,12 +152,12 @@ TEST(AccessibleActions, SchemeButtonAndOptionsItemsActThroughTheirActions)
         SCOPED_TRACE(action.toStdString());
         ++actionsTried;
         const bool following = state->isVoiceFollowing();
-        const bool counting = screen.view->options()->isCountdownEnabled();
+        const bool counting = screen.view->aids()->options()->isCountdownEnabled();
         act(follow, action);
         act(countdown, action);
         EXPECT_NE(state->isVoiceFollowing(), following);
-        EXPECT_NE(screen.view->options()->isCountdownEnabled(), counting);
-        EXPECT_EQ(screen.view->optionsButton()->item(QStringLiteral("跟读滚动"))->isChecked(), !following);
+        EXPECT_NE(screen.view->aids()->options()->isCountdownEnabled(), counting);
+        EXPECT_EQ(screen.view->aids()->optionsButton()->item(QStringLiteral("跟读滚动"))->isChecked(), !following);
     }
     EXPECT_GT(actionsTried, 0);
     forgetStoredOptions();

@@ -5,7 +5,7 @@
 #include "capture/CameraManager.h"
 #include "capture/TestDevices.h"
 #include "platform/media/CaptureSession.h"
-#include "ui/recording/ElidedLabel.h"
+#include "ui/common/ElidedLabel.h"
 #include "ui/recording/RecordButton.h"
 #include "ui/recording/RecordingViewState.h"
 #include "ui/recording/VoiceFeedbackRow.h"

@@ -1,6 +1,7 @@
 #include "RecordingScreenFixture.h"
 #include "StoredOptions.h"
 
+#include "library/RecordingOptions.h"
 #include "ui/recording/AspectRatioCropOverlay.h"
 #include "ui/recording/CameraPreviewView.h"
 #include "ui/recording/PictureArea.h"
@@ -94,7 +95,7 @@ TEST(Mirror, ThePreviewIsMirroredWhileTheRecordedFileIsNot)
     ASSERT_TRUE(isGrey(leftTop(plain)) && isBlue(rightTop(plain))) << "the camera's own orientation";
     const QRectF frame = overlay->frameRect();
 
-    screen.view->optionsButton()->item(QStringLiteral("镜像预览"))->trigger();
+    screen.view->aids()->optionsButton()->item(QStringLiteral("镜像预览"))->trigger();
     ASSERT_TRUE(preview->isMirrored());
     ASSERT_TRUE(waitForNewFrames(preview));
     const QImage mirrored = grabbed(preview);
@@ -144,6 +145,18 @@ struct TextBox {
     }
 };
 } // namespace
+
+TEST(Mirror, AMirrorTurnedOnAfterThePictureAreaWentTouchesNothing)
+{
+    forgetStoredOptions();
+    Screen screen;
+    delete screen.view->pictureArea();
+    RecordingOptions *options = screen.view->aids()->options();
+    options->setIsMirroringPreview(!options->isMirroringPreview());
+    options->setIsMirroringText(!options->isMirroringText());
+    MainLoop::drain();
+    forgetStoredOptions();
+}
 
 TEST(Mirror, TheTextIsDrawnMirroredWithTheSameLayout)
 {

@@ -1,6 +1,7 @@
 #include "RecordingScreenFixture.h"
 #include "StoredOptions.h"
 
+#include "platform/media/BeepPlayer.h"
 #include "platform/media/CaptureSession.h"
 #include "ui/recording/CountdownOverlay.h"
 #include "ui/recording/PictureArea.h"
@@ -27,10 +28,10 @@ struct CountingScreen : Screen {
 
     explicit CountingScreen(bool countdownOn)
     {
-        view->countdown()->setDelay(seconds.delay());
-        view->countdown()->setBeep([this] { ++beeps; });
+        view->aids()->countdown()->setDelay(seconds.delay());
+        view->aids()->countdown()->setBeep([this] { ++beeps; });
         if (countdownOn) {
-            view->optionsButton()->item(QStringLiteral("录制前倒计时"))->trigger();
+            view->aids()->optionsButton()->item(QStringLiteral("录制前倒计时"))->trigger();
         }
     }
     RecordButton *button() const { return view->controlPanel()->voiceFeedbackRow()->recordButton(); }
@@ -44,7 +45,7 @@ TEST(RecordingCountdown, CountsThreeTwoOneWithABeepEachSecondThenStartsWithTheCh
     forgetStoredOptions();
     CountingScreen screen(true);
     ASSERT_TRUE(screen.waitForCamera());
-    ASSERT_TRUE(screen.view->options()->isCountdownEnabled());
+    ASSERT_TRUE(screen.view->aids()->options()->isCountdownEnabled());
     ASSERT_NE(screen.overlay(), nullptr);
     EXPECT_FALSE(screen.overlay()->isVisible());
 
@@ -52,7 +53,7 @@ TEST(RecordingCountdown, CountsThreeTwoOneWithABeepEachSecondThenStartsWithTheCh
     MainLoop::drain();
     for (int remaining = 3; remaining >= 1; --remaining) {
         SCOPED_TRACE(remaining);
-        EXPECT_EQ(screen.view->countdown()->remainingSeconds(), remaining);
+        EXPECT_EQ(screen.view->aids()->countdown()->remainingSeconds(), remaining);
         EXPECT_TRUE(screen.overlay()->isVisible());
         EXPECT_EQ(screen.overlay()->shownText(), QString::number(remaining));
         EXPECT_EQ(screen.overlay()->geometry(), screen.view->pictureArea()->rect()) << "over the whole picture";
@@ -68,7 +69,7 @@ TEST(RecordingCountdown, CountsThreeTwoOneWithABeepEachSecondThenStartsWithTheCh
         }
         EXPECT_DOUBLE_EQ(screen.seconds.runNext(), 1.0);
     }
-    EXPECT_FALSE(screen.view->countdown()->isCounting());
+    EXPECT_FALSE(screen.view->aids()->countdown()->isCounting());
     EXPECT_FALSE(screen.overlay()->isVisible());
     EXPECT_EQ(screen.beeps, 3) << "no beep at the start itself";
     ASSERT_TRUE(MainLoop::waitUntil([&] { return screen.camera->isRecording(); }, 15000));
@@ -80,7 +81,7 @@ TEST(RecordingCountdown, CountsThreeTwoOneWithABeepEachSecondThenStartsWithTheCh
     MainLoop::spin(300);
     screen.button()->click();
     MainLoop::drain();
-    EXPECT_FALSE(screen.view->countdown()->isCounting());
+    EXPECT_FALSE(screen.view->aids()->countdown()->isCounting());
     EXPECT_TRUE(MainLoop::waitUntil([&] { return !screen.camera->isRecording(); }, 30000));
     EXPECT_EQ(screen.beeps, 3);
     EXPECT_TRUE(screen.waitForLibraryRows(1));
@@ -95,10 +96,10 @@ TEST(RecordingCountdown, PressingStopDuringTheCountCancelsItForGood)
 
     screen.button()->click();
     screen.seconds.runNext();
-    ASSERT_EQ(screen.view->countdown()->remainingSeconds(), 2);
+    ASSERT_EQ(screen.view->aids()->countdown()->remainingSeconds(), 2);
     screen.button()->click();
     MainLoop::drain();
-    EXPECT_FALSE(screen.view->countdown()->isCounting());
+    EXPECT_FALSE(screen.view->aids()->countdown()->isCounting());
     EXPECT_FALSE(screen.overlay()->isVisible());
     EXPECT_EQ(screen.button()->text(), "开始录制");
     EXPECT_EQ(screen.button()->symbolName(), "record.circle");
@@ -111,9 +112,9 @@ TEST(RecordingCountdown, PressingStopDuringTheCountCancelsItForGood)
 
     // A new press counts from 3 again, and a spoken stop cancels it as well.
     screen.button()->click();
-    EXPECT_EQ(screen.view->countdown()->remainingSeconds(), 3);
+    EXPECT_EQ(screen.view->aids()->countdown()->remainingSeconds(), 3);
     screen.say(QStringLiteral("停止录制"));
-    EXPECT_FALSE(screen.view->countdown()->isCounting());
+    EXPECT_FALSE(screen.view->aids()->countdown()->isCounting());
     while (screen.seconds.runNext() >= 0) { }
     MainLoop::spin(300);
     EXPECT_EQ(screen.starts(), 0);
@@ -127,12 +128,12 @@ TEST(RecordingCountdown, AVoiceStartKeepsItsShortDelayAndEndsACountUnderWay)
     ASSERT_TRUE(screen.waitForCamera());
 
     screen.button()->click();
-    ASSERT_TRUE(screen.view->countdown()->isCounting());
+    ASSERT_TRUE(screen.view->aids()->countdown()->isCounting());
     screen.say(QStringLiteral("开始录制"));
     ASSERT_EQ(screen.delays.pending->size(), 1);
     EXPECT_DOUBLE_EQ(screen.delays.runNext(), 0.3) << "the voice start's own delay, no count";
     ASSERT_TRUE(MainLoop::waitUntil([&] { return screen.camera->isRecording(); }, 15000));
-    EXPECT_FALSE(screen.view->countdown()->isCounting()) << "the recording has begun: nothing left to count";
+    EXPECT_FALSE(screen.view->aids()->countdown()->isCounting()) << "the recording has begun: nothing left to count";
     EXPECT_EQ(screen.button()->text(), "停止录制");
     while (screen.seconds.runNext() >= 0) { }
     EXPECT_EQ(screen.beeps, 1);
@@ -153,7 +154,7 @@ TEST(RecordingCountdown, WithTheOptionOffTheButtonStartsAtOnceWithoutABeep)
     CountingScreen screen(false);
     ASSERT_TRUE(screen.waitForCamera());
     screen.button()->click();
-    EXPECT_FALSE(screen.view->countdown()->isCounting());
+    EXPECT_FALSE(screen.view->aids()->countdown()->isCounting());
     EXPECT_TRUE(screen.seconds.pending->isEmpty());
     ASSERT_TRUE(MainLoop::waitUntil([&] { return screen.camera->isRecording(); }, 15000));
     EXPECT_EQ(screen.beeps, 0);
@@ -161,4 +162,25 @@ TEST(RecordingCountdown, WithTheOptionOffTheButtonStartsAtOnceWithoutABeep)
     screen.button()->click();
     EXPECT_TRUE(MainLoop::waitUntil([&] { return !screen.camera->isRecording(); }, 30000));
     EXPECT_TRUE(screen.waitForLibraryRows(1));
+}
+
+TEST(RecordingCountdown, TurningTheOptionOnPreparesTheBeepOnceBeforeAnyCount)
+{
+    forgetStoredOptions();
+    Screen screen;
+    RecordingCountdown *countdown = screen.view->aids()->countdown();
+    EXPECT_EQ(countdown->beepPlayer(), nullptr) << "no sound pipeline for a user who never counts down";
+
+    QAction *option = screen.view->aids()->optionsButton()->item(QStringLiteral("录制前倒计时"));
+    option->trigger();
+    BeepPlayer *player = countdown->beepPlayer();
+    ASSERT_NE(player, nullptr);
+    EXPECT_EQ(player->beepsStarted(), 0) << "prepared, not played";
+    EXPECT_TRUE(MainLoop::waitUntil([&] { return player->isPrepared(); }, 30000));
+
+    // Off and on again: the same player, built once.
+    option->trigger();
+    option->trigger();
+    EXPECT_EQ(countdown->beepPlayer(), player);
+    forgetStoredOptions();
 }

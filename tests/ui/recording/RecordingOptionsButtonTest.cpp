@@ -43,7 +43,7 @@ TEST(RecordingOptionsButton, EndsRowOneAndHoldsTheOptionsAsCheckableItems)
 {
     forgetStoredOptions();
     Screen screen;
-    RecordingOptionsButton *button = screen.view->optionsButton();
+    RecordingOptionsButton *button = screen.view->aids()->optionsButton();
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name), "录制选项");
     EXPECT_TRUE(button->text().isEmpty()) << "the dots are drawn; the name is for screen readers";
@@ -73,14 +73,14 @@ TEST(RecordingOptionsButton, ChoicesTakeEffectAtOnceAndPersistAcrossANewScreen)
     forgetStoredOptions();
     {
         Screen screen;
-        RecordingOptionsButton *button = screen.view->optionsButton();
+        RecordingOptionsButton *button = screen.view->aids()->optionsButton();
         for (const QString &title : titles) {
             button->item(title)->trigger();
         }
         EXPECT_TRUE(screen.view->pictureArea()->preview()->isMirrored());
         EXPECT_TRUE(teleprompter(screen)->isMirrored());
-        EXPECT_TRUE(screen.view->options()->isCountdownEnabled());
-        EXPECT_FALSE(screen.view->options()->isTrimmingVoiceCommand());
+        EXPECT_TRUE(screen.view->aids()->options()->isCountdownEnabled());
+        EXPECT_FALSE(screen.view->aids()->options()->isTrimmingVoiceCommand());
         EXPECT_TRUE(screen.view->viewState()->isVoiceFollowing());
         // Following turned off by other means is kept too, and the item follows.
         screen.view->viewState()->setIsVoiceFollowing(false);
@@ -88,14 +88,14 @@ TEST(RecordingOptionsButton, ChoicesTakeEffectAtOnceAndPersistAcrossANewScreen)
         screen.view->viewState()->setIsVoiceFollowing(true);
     }
     Screen again;
-    RecordingOptionsButton *button = again.view->optionsButton();
+    RecordingOptionsButton *button = again.view->aids()->optionsButton();
     EXPECT_EQ(checkedItems(button),
         (QStringList{QStringLiteral("镜像预览"), QStringLiteral("镜像文字"), QStringLiteral("录制前倒计时"),
             QStringLiteral("跟读滚动")}));
     EXPECT_TRUE(again.view->pictureArea()->preview()->isMirrored());
     EXPECT_TRUE(teleprompter(again)->isMirrored());
     EXPECT_TRUE(again.view->viewState()->isVoiceFollowing());
-    EXPECT_FALSE(again.view->options()->isTrimmingVoiceCommand());
+    EXPECT_FALSE(again.view->aids()->options()->isTrimmingVoiceCommand());
 
     // Unticking undoes each at once.
     button->item(QStringLiteral("镜像预览"))->trigger();

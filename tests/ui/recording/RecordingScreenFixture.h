@@ -7,6 +7,7 @@
 #include "platform/speech/AudioEngine.h"
 #include "platform/speech/AudioInput.h"
 #include "platform/speech/SpeechRecognizer.h"
+#include "ui/recording/RecordingAids.h"
 #include "ui/recording/RecordingView.h"
 #include "ui/recording/VoiceCommandWiring.h"
 #include "voice/SpeechRecognitionManager.h"

@@ -1,16 +1,16 @@
 #include "RecordingScreenFixture.h"
 
+#include "ui/common/ElidedLabel.h"
+#include "ui/common/SegmentedControl.h"
 #include "ui/recording/AspectRatioCropOverlay.h"
 #include "ui/recording/CameraMenuButton.h"
 #include "ui/recording/CameraPreviewView.h"
 #include "ui/recording/CameraRow.h"
-#include "ui/recording/ElidedLabel.h"
 #include "ui/recording/PictureArea.h"
 #include "ui/recording/RecordButton.h"
 #include "ui/recording/RecordingControlPanel.h"
 #include "ui/recording/RecordingIndicator.h"
 #include "ui/recording/RecordingViewState.h"
-#include "ui/recording/SegmentedControl.h"
 #include "ui/recording/TeleprompterControlsRow.h"
 #include "ui/recording/VoiceFeedbackRow.h"
 

@@ -2,12 +2,12 @@
 #include "StoredOptions.h"
 
 #include "library/TeleprompterFont.h"
+#include "ui/common/SegmentedControl.h"
 #include "ui/recording/CameraRow.h"
 #include "ui/recording/RecordButton.h"
 #include "ui/recording/RecordingControlPanel.h"
 #include "ui/recording/RecordingShortcuts.h"
 #include "ui/recording/RecordingViewState.h"
-#include "ui/recording/SegmentedControl.h"
 #include "ui/recording/TeleprompterControlsRow.h"
 #include "ui/recording/VoiceFeedbackRow.h"
 

@@ -1,16 +1,16 @@
 #include "RecordingScreenFixture.h"
 
 #include "library/RecordingOptions.h"
+#include "ui/common/ElidedLabel.h"
+#include "ui/common/SegmentedControl.h"
 #include "ui/recording/AspectRatioCropOverlay.h"
 #include "ui/recording/CameraMenuButton.h"
 #include "ui/recording/CameraRow.h"
-#include "ui/recording/ElidedLabel.h"
 #include "ui/recording/PictureArea.h"
 #include "ui/recording/PictureNotice.h"
 #include "ui/recording/RecordButton.h"
 #include "ui/recording/RecordingControlPanel.h"
 #include "ui/recording/RecordingViewState.h"
-#include "ui/recording/SegmentedControl.h"
 #include "ui/recording/TeleprompterView.h"
 #include "ui/recording/VoiceFeedbackRow.h"
 
@@ -211,9 +211,9 @@ TEST(RecordingTakeState, TheScreenHoldsNothingItPointsAtPastItsLife)
     // new one, and the deleted one is never touched.
     auto *replacement = new TeleprompterView(screen.view->viewState());
     screen.view->pictureArea()->setTeleprompterView(replacement);
-    screen.view->options()->setIsMirroringText(!screen.view->options()->isMirroringText());
+    screen.view->aids()->options()->setIsMirroringText(!screen.view->aids()->options()->isMirroringText());
     MainLoop::drain();
-    EXPECT_EQ(replacement->isMirrored(), screen.view->options()->isMirroringText());
+    EXPECT_EQ(replacement->isMirrored(), screen.view->aids()->options()->isMirroringText());
 
     // The listener handed in goes before the screen: the screen only lets go.
     QPointer<RecordingView> view = screen.view;

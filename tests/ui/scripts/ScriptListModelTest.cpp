@@ -82,6 +82,9 @@ TEST_F(ScriptModel, AShuffleOrRepeatedIdsFallBackToAReset)
     // Only a damaged file repeats an id; the list still matches what was published.
     model.republish({script(7), script(7), script(8)});
     EXPECT_EQ(ids(model), QList<int64_t>({7, 7, 8}));
+    // Rows left below the walk over the new list are not kept.
+    model.republish({script(7), script(8)});
+    EXPECT_EQ(ids(model), QList<int64_t>({7, 8}));
 }
 
 TEST_F(ScriptModel, RowsExposeTheirTitleToAccessibility)

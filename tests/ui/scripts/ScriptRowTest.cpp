@@ -1,5 +1,5 @@
 #include "ui/scripts/ScriptRow.h"
-#include "ui/scripts/ScriptStyle.h"
+#include "ui/common/AppFont.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ const QString ellipsis = QStringLiteral("…");
 
 QFont contentFont()
 {
-    return ScriptStyle::font(13);
+    return AppFont::pixelFont(13);
 }
 
 qreal advance(const QString &text)
@@ -55,7 +55,7 @@ TEST(ScriptRowText, ShortContentAndLineBreaks)
 
 TEST(ScriptRowText, TitlesTakeOneLine)
 {
-    const QFont font = ScriptStyle::font(15, QFont::DemiBold);
+    const QFont font = AppFont::pixelFont(15, QFont::DemiBold);
     EXPECT_EQ(ScriptRow::titleLine(QStringLiteral("标题"), font, 300), "标题");
     EXPECT_EQ(ScriptRow::titleLine(QStringLiteral("第一行\n第二行"), font, 300), "第一行" + ellipsis);
     const QString longTitle = ScriptRow::titleLine(QStringLiteral("很长的标题").repeated(40), font, 300);

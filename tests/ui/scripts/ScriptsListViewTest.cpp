@@ -1,6 +1,6 @@
 #include "ui/scripts/ScriptsListView.h"
 #include "library/DatabaseManager.h"
-#include "ui/scripts/DestructiveMenuStyle.h"
+#include "ui/common/DestructiveMenuStyle.h"
 #include "ui/scripts/ScriptEditSheet.h"
 #include "ui/scripts/ScriptListModel.h"
 #include "ui/scripts/ScriptRow.h"

@@ -12,10 +12,12 @@
 #include "ui/videos/VideoThumbnailLoader.h"
 #include "ui/videos/VideosListView.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <memory>
 #include <optional>
@@ -141,6 +143,21 @@ public:
         VideoRowsView *rows = view.rows();
         const QRect box = VideoRow::geometry(rows->visualRect(rows->model()->index(row, 0))).thumbnail;
         return QRect(rows->viewport()->mapTo(&view, box.topLeft()), box.size());
+    }
+
+    // A mouse click on a row's painted button, where the list draws it now.
+    static void click(VideosListView &view, int row, VideoRowButtons::Button button)
+    {
+        const QRect rect = view.rows()->buttonRect(row, button);
+        QTest::mouseClick(view.rows()->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+    // A row's button as a screen reader finds it: a child of the row's item.
+    static QAccessibleInterface *accessibleButton(VideosListView &view, int row, VideoRowButtons::Button button)
+    {
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(view.rows());
+        QAccessibleInterface *item = list ? list->child(row) : nullptr;
+        return item ? item->child(int(button)) : nullptr;
     }
 
     QList<QUrl> openedUrls;

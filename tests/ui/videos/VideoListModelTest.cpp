@@ -56,9 +56,15 @@ TEST(VideoListModel, RepublishedListsBecomeRemovalsAndInsertionsThatKeepPictures
     EXPECT_EQ(changed.count(), 0);
     EXPECT_FALSE(model.thumbnail(5).has_value());
 
-    // A different order cannot be told as removals and insertions.
+    // A different order is told as moves, and every lookup by id follows them
+    // at each step, before the view hears of it.
+    QSignalSpy moved(&model, &QAbstractItemModel::rowsMoved);
+    QList<int> rowOfSevenAtEachStep;
+    QObject::connect(&model, &QAbstractItemModel::rowsMoved, &model, [&] { rowOfSevenAtEachStep << model.rowOf(7); });
     model.setVideos(videos({1, 4, 6, 7}));
-    EXPECT_EQ(reset.count(), 1);
-    EXPECT_EQ(model.rowOf(7), 3);
+    EXPECT_EQ(reset.count(), 0);
+    EXPECT_EQ(moved.count(), 3);
+    EXPECT_EQ(rowOfSevenAtEachStep, (QList<int>{1, 2, 3}));
+    EXPECT_EQ(model.videos(), videos({1, 4, 6, 7}));
     EXPECT_TRUE(model.thumbnail(6).has_value());
 }

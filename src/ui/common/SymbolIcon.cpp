@@ -1,4 +1,4 @@
-#include "app/SymbolIcon.h"
+#include "ui/common/SymbolIcon.h"
 
 #include <QHash>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "ui/recording/PriorityRowLayout.h"
+#include "ui/common/PriorityRowLayout.h"
 
 #include <QSpacerItem>
 #include <QWidget>
@@ -154,26 +154,22 @@ QList<int> PriorityRowLayout::widthsFor(int width) const
 
 QSize PriorityRowLayout::sizeHint() const
 {
-    int width = shownSpacing();
-    int height = 0;
-    for (const Entry &entry : m_entries) {
-        if (isShown(entry)) {
-            width += preferredWidth(entry);
-            height = std::max(height, entry.item->sizeHint().height());
-        }
-    }
-    const QMargins margins = contentsMargins();
-    return {width + margins.left() + margins.right(), height + margins.top() + margins.bottom()};
+    return rowSize(&PriorityRowLayout::preferredWidth, &QLayoutItem::sizeHint);
 }
 
 QSize PriorityRowLayout::minimumSize() const
+{
+    return rowSize(&PriorityRowLayout::minimumWidth, &QLayoutItem::minimumSize);
+}
+
+QSize PriorityRowLayout::rowSize(EntryWidth widthOf, ItemSize sizeOf) const
 {
     int width = shownSpacing();
     int height = 0;
     for (const Entry &entry : m_entries) {
         if (isShown(entry)) {
-            width += minimumWidth(entry);
-            height = std::max(height, entry.item->minimumSize().height());
+            width += (this->*widthOf)(entry);
+            height = std::max(height, (entry.item->*sizeOf)().height());
         }
     }
     const QMargins margins = contentsMargins();

@@ -43,6 +43,10 @@ private:
     bool isShown(const Entry &entry) const;
     int preferredWidth(const Entry &entry) const;
     int minimumWidth(const Entry &entry) const;
+    // The row's size from each shown entry's width and item size of one kind.
+    using EntryWidth = int (PriorityRowLayout::*)(const Entry &) const;
+    using ItemSize = QSize (QLayoutItem::*)() const;
+    QSize rowSize(EntryWidth widthOf, ItemSize sizeOf) const;
     int shownSpacing() const;
 
     QList<Entry> m_entries;

@@ -1,4 +1,6 @@
-#include "ui/scripts/DestructiveMenuStyle.h"
+#include "ui/common/DestructiveMenuStyle.h"
+
+#include "ui/common/UiStyle.h"
 
 #include <QAction>
 #include <QMenu>
@@ -23,11 +25,6 @@ bool DestructiveMenuStyle::isDestructive(const QAction *action)
     return action && action->property(destructiveProperty).toBool();
 }
 
-QColor DestructiveMenuStyle::destructiveColor()
-{
-    return QColor(0xd7, 0x26, 0x1e);
-}
-
 void DestructiveMenuStyle::drawControl(
     ControlElement element, const QStyleOption *option, QPainter *painter, const QWidget *widget) const
 {
@@ -39,8 +36,8 @@ void DestructiveMenuStyle::drawControl(
     }
     QStyleOptionMenuItem red(*item);
     for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText}) {
-        red.palette.setColor(QPalette::Active, role, destructiveColor());
-        red.palette.setColor(QPalette::Inactive, role, destructiveColor());
+        red.palette.setColor(QPalette::Active, role, UiStyle::destructive());
+        red.palette.setColor(QPalette::Inactive, role, UiStyle::destructive());
     }
     QProxyStyle::drawControl(element, &red, painter, widget);
 }

@@ -1,4 +1,6 @@
-#include "ui/recording/ElidedLabel.h"
+#include "ui/common/ElidedLabel.h"
+
+#include "ui/common/TextElision.h"
 
 #include <QEvent>
 #include <QPainter>
@@ -39,7 +41,7 @@ int ElidedLabel::textRoom() const
 
 QString ElidedLabel::displayedText() const
 {
-    return fontMetrics().elidedText(text(), m_mode, textRoom());
+    return TextElision::line(text(), fontMetrics(), m_mode, textRoom());
 }
 
 QSize ElidedLabel::sizeHint() const

@@ -5,7 +5,8 @@
 class QAction;
 
 // Draws the menu entries marked destructive in red, so that an entry that
-// deletes at once, without a question, stands out from its neighbours.
+// deletes at once, without a question, stands out from its neighbours. Set on
+// a menu with QWidget::setStyle; any menu of any screen can use it.
 class DestructiveMenuStyle : public QProxyStyle {
     Q_OBJECT
 
@@ -14,7 +15,6 @@ public:
 
     static void markDestructive(QAction *action);
     static bool isDestructive(const QAction *action);
-    static QColor destructiveColor();
 
     void drawControl(
         ControlElement element, const QStyleOption *option, QPainter *painter, const QWidget *widget) const override;

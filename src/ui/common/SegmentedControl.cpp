@@ -1,6 +1,6 @@
-#include "ui/recording/SegmentedControl.h"
+#include "ui/common/SegmentedControl.h"
 
-#include "ui/recording/RecordingStyle.h"
+#include "ui/common/UiStyle.h"
 
 #include <QButtonGroup>
 #include <QEvent>
@@ -116,7 +116,7 @@ void SegmentedControl::keyPressEvent(QKeyEvent *event)
 void SegmentedControl::applyStyle()
 {
     const QPalette pal = palette();
-    const QString border = RecordingStyle::separator(this).name(QColor::HexArgb);
+    const QString border = UiStyle::separator(palette()).name(QColor::HexArgb);
     const QString style
         = QStringLiteral("QToolButton { border: 1px solid %1; border-left: none; background: %2; color: %3;"
                          "  padding: 0 %6px; margin: 0; }"

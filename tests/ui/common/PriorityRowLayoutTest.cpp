@@ -1,4 +1,4 @@
-#include "ui/recording/PriorityRowLayout.h"
+#include "ui/common/PriorityRowLayout.h"
 
 #include <gtest/gtest.h>
 
