@@ -160,7 +160,7 @@ int main(int argc, char **argv)
     for (int take = 1; take <= takes; ++take) {
         const qint64 previewBefore = camera.captureSession()->previewFrameCount();
         view.viewState()->setSelectedResolution(VideoResolution::p720);
-        view.viewState()->setSelectedAspectRatio(take % 2 ? VideoAspectRatio::ratio16x9 : VideoAspectRatio::ratio1x1);
+        view.viewState()->setSelectedAspectRatio(sameRatio || take % 2 ? VideoAspectRatio::ratio16x9 : VideoAspectRatio::ratio1x1);
         button->click();
         if (!spinUntil([&] { return camera.isRecording(); }, 20000)) {
             fail("a take did not start");
