@@ -28,6 +28,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QMap>
+#include <QPaintEvent>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QThread>
@@ -68,12 +70,16 @@ public:
     bool notify(QObject *receiver, QEvent *event) override
     {
         if (!measuring || depth > 0) {
+            if (measuring) {
+                countPaint(receiver, event);
+            }
             ++depth;
             const bool handled = QApplication::notify(receiver, event);
             --depth;
             return handled;
         }
         const QEvent::Type type = event->type();
+        countPaint(receiver, event);
         QElapsedTimer timer;
         timer.start();
         const qint64 cpuStart = threadCpuNs();
@@ -96,12 +102,34 @@ public:
         return handled;
     }
 
+    // Paint events by widget class, with the area they covered: what repaints
+    // how much, and how often.
+    void countPaint(QObject *receiver, QEvent *event)
+    {
+        if (event->type() != QEvent::Paint) {
+            return;
+        }
+        qint64 area = 0;
+        for (const QRect &rect : static_cast<QPaintEvent *>(event)->region()) {
+            area += qint64(rect.width()) * rect.height();
+        }
+        PaintCount &count = paints[QString::fromLatin1(receiver->metaObject()->className())];
+        ++count.events;
+        count.pixels += area;
+    }
+
     void reset()
     {
+        paints.clear();
         busyWallNs = busyCpuNs = worstFrameWallNs = worstFrameCpuNs = worstOtherCpuNs = 0;
         worstOtherType = QEvent::None;
     }
 
+    struct PaintCount {
+        qint64 events = 0;
+        qint64 pixels = 0;
+    };
+    QMap<QString, PaintCount> paints;
     bool measuring = false;
     int depth = 0;
     qint64 busyWallNs = 0;
@@ -123,6 +151,8 @@ struct Figures {
     double worstFrameWallMs = 0;
     double worstOtherCpuMs = 0;
     int worstOtherType = 0;
+    QMap<QString, TimedApplication::PaintCount> paints;
+    double seconds = 1;
 };
 
 // The application's own event loop for a while: it sleeps until there is
@@ -163,6 +193,8 @@ Figures measureScreen(TimedApplication &app, RecordingView &view, CameraManager 
     figures.worstFrameWallMs = double(app.worstFrameWallNs) / 1e6;
     figures.worstOtherCpuMs = double(app.worstOtherCpuNs) / 1e6;
     figures.worstOtherType = int(app.worstOtherType);
+    figures.paints = app.paints;
+    figures.seconds = seconds;
     if (record) {
         button->click();
         MovieFileOutput *output = camera.captureSession()->outputs().value(0);
@@ -254,6 +286,10 @@ void print(const char *label, const Figures &app, const Figures &bare)
     std::printf("  worst frame delivery or repaint: %.3f ms CPU (%.3f ms wall); worst other event: %.3f ms CPU "
                 "(event type %d)\n",
         app.worstFrameCpuMs, app.worstFrameWallMs, app.worstOtherCpuMs, app.worstOtherType);
+    for (auto paint = app.paints.cbegin(); paint != app.paints.cend(); ++paint) {
+        std::printf("  paints of %s: %.1f per s, %.0f kpixel per s\n", qPrintable(paint.key()),
+            double(paint->events) / app.seconds, double(paint->pixels) / 1000 / app.seconds);
+    }
 }
 
 } // namespace
