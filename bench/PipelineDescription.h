@@ -99,7 +99,7 @@ template <typename Rewrite> QString chain(GstElement *first, GstElement **joined
 }
 
 // The elements from the source up to `tee` (excluded), the source itself
-// written as `sourceDescription`.
+// written as `sourceDescription` (empty: as it is).
 inline QString upstreamOf(GstElement *tee, const QString &sourceDescription)
 {
     QStringList parts;
@@ -119,7 +119,7 @@ inline QString upstreamOf(GstElement *tee, const QString &sourceDescription)
         }
         GstPad *beforeSink = gst_element_get_static_pad(before, "sink");
         if (!beforeSink) {
-            parts.prepend(sourceDescription);
+            parts.prepend(sourceDescription.isEmpty() ? element(before) : sourceDescription);
             break;
         }
         gst_object_unref(beforeSink);
@@ -127,6 +127,109 @@ inline QString upstreamOf(GstElement *tee, const QString &sourceDescription)
         current = before;
     }
     return parts.join(QStringLiteral(" ! "));
+}
+
+// How the capture pipeline's bare twin differs from it.
+struct Twin {
+    QString videoSource; // empty: the camera's source element as it is
+    QString audioSource;
+    QString previewSink = QStringLiteral("fakesink sync=false async=false"); // for the preview's appsink
+    std::optional<QString> crop; // the take's crop element, after the video queue if the take has none
+    QString path; // the bare take's file
+    QString programCrop; // out: the program's own crop element, if any
+};
+
+// The capture pipeline (its "video-tee" and "audio-tee" with their branches,
+// and the "recording" bin while a take runs) with the changes of `twin`.
+inline QString bare(GstElement *pipeline, Twin &twin)
+{
+    GstElement *videoTee = gst_bin_get_by_name(GST_BIN(pipeline), "video-tee");
+    GstElement *audioTee = gst_bin_get_by_name(GST_BIN(pipeline), "audio-tee");
+    GstElement *recording = gst_bin_get_by_name(GST_BIN(pipeline), "recording");
+    if (!videoTee) {
+        return {};
+    }
+    auto plain = [&](GstElement *current) -> QString {
+        return element(current).startsWith(QLatin1String("appsink")) ? twin.previewSink : QString();
+    };
+    // Every branch of a tee but the recording's, as it is.
+    auto branchesOf = [&](GstElement *tee, const QString &name) {
+        QString text;
+        GstIterator *pads = gst_element_iterate_src_pads(tee);
+        GValue item = G_VALUE_INIT;
+        while (gst_iterator_next(pads, &item) == GST_ITERATOR_OK) {
+            GstPad *peer = gst_pad_get_peer(GST_PAD(g_value_get_object(&item)));
+            GstElement *first = parentOf(peer);
+            if (peer) {
+                gst_object_unref(peer);
+            }
+            if (first && first != recording) {
+                GstElement *joined = nullptr;
+                text += QStringLiteral(" %1. ! %2").arg(name, chain(first, &joined, plain));
+            }
+            g_value_reset(&item);
+        }
+        g_value_unset(&item);
+        gst_iterator_free(pads);
+        return text;
+    };
+    QString text = upstreamOf(videoTee, twin.videoSource) + QStringLiteral(" ! ") + element(videoTee)
+        + QStringLiteral(" name=v") + branchesOf(videoTee, QStringLiteral("v"));
+    if (audioTee) {
+        text += QStringLiteral(" ") + upstreamOf(audioTee, twin.audioSource) + QStringLiteral(" ! ") + element(audioTee)
+            + QStringLiteral(" name=a") + branchesOf(audioTee, QStringLiteral("a"));
+    }
+
+    GstElement *mux = nullptr;
+    for (const char *ghost : {"video", "audio"}) {
+        GstPad *pad = recording ? gst_element_get_static_pad(recording, ghost) : nullptr;
+        if (!pad) {
+            continue;
+        }
+        GstPad *target = gst_ghost_pad_get_target(GST_GHOST_PAD(pad));
+        GstElement *first = parentOf(target);
+        if (target) {
+            gst_object_unref(target);
+        }
+        gst_object_unref(pad);
+        const bool video = QLatin1String(ghost) == QLatin1String("video");
+        bool cropped = false;
+        auto rewrite = [&](GstElement *current) -> QString {
+            const QString written = element(current);
+            if (written.startsWith(QLatin1String("videocrop"))) {
+                twin.programCrop = written;
+                cropped = true;
+                return twin.crop.value_or(QStringLiteral("identity"));
+            }
+            if (video && !cropped && twin.crop && current == first) {
+                cropped = true; // the take has no crop of its own: the twin crops after the queue
+                return written + QStringLiteral(" ! ") + *twin.crop;
+            }
+            return {};
+        };
+        text += QStringLiteral(" %1. ! %2 ! mux.").arg(QLatin1String(video ? "v" : "a"), chain(first, &mux, rewrite));
+    }
+    if (mux) {
+        GstElement *unused = nullptr;
+        GstElement *after = next(mux, &unused);
+        auto toBareFile = [&](GstElement *current) -> QString {
+            if (element(current).startsWith(QLatin1String("filesink"))) {
+                return element(current, {QStringLiteral("location")})
+                    + QStringLiteral(" location=\"%1\"").arg(twin.path);
+            }
+            return {};
+        };
+        text += QStringLiteral(" ") + element(mux) + QStringLiteral(" name=mux")
+            + (after ? QStringLiteral(" ! ") + chain(after, &unused, toBareFile) : QString());
+    }
+    gst_object_unref(videoTee);
+    if (audioTee) {
+        gst_object_unref(audioTee);
+    }
+    if (recording) {
+        gst_object_unref(recording);
+    }
+    return text;
 }
 
 } // namespace PipelineDescription

@@ -83,101 +83,6 @@ QString cropDescription(const QRect &crop)
         .arg(cameraSize.height() - crop.top() - crop.height());
 }
 
-// The bare twin of the program's pipeline while it records.
-QString bareDescription(GstElement *pipeline, const std::optional<QRect> &crop, const QString &path, Take &take)
-{
-    GstElement *videoTee = gst_bin_get_by_name(GST_BIN(pipeline), "video-tee");
-    GstElement *audioTee = gst_bin_get_by_name(GST_BIN(pipeline), "audio-tee");
-    GstElement *recording = gst_bin_get_by_name(GST_BIN(pipeline), "recording");
-    if (!videoTee || !recording) {
-        return {};
-    }
-    auto plain = [&](GstElement *element) -> QString {
-        const QString factory = PipelineDescription::element(element).section(QLatin1Char(' '), 0, 0);
-        if (factory == QLatin1String("appsink")) {
-            return QStringLiteral("fakesink sync=false async=false");
-        }
-        return {};
-    };
-    // Every branch of a tee but the recording's, as it is.
-    auto branchesOf = [&](GstElement *tee, const QString &name) {
-        QString text;
-        GstIterator *pads = gst_element_iterate_src_pads(tee);
-        GValue item = G_VALUE_INIT;
-        while (gst_iterator_next(pads, &item) == GST_ITERATOR_OK) {
-            GstPad *peer = gst_pad_get_peer(GST_PAD(g_value_get_object(&item)));
-            GstElement *first = PipelineDescription::parentOf(peer);
-            if (peer) {
-                gst_object_unref(peer);
-            }
-            if (first && first != recording) {
-                GstElement *joined = nullptr;
-                text += QStringLiteral(" %1. ! %2").arg(name, PipelineDescription::chain(first, &joined, plain));
-            }
-            g_value_reset(&item);
-        }
-        g_value_unset(&item);
-        gst_iterator_free(pads);
-        return text;
-    };
-    QString text = PipelineDescription::upstreamOf(videoTee, cameraSource) + QStringLiteral(" ! ")
-        + PipelineDescription::element(videoTee) + QStringLiteral(" name=v")
-        + branchesOf(videoTee, QStringLiteral("v"));
-    if (audioTee) {
-        text += QStringLiteral(" ") + PipelineDescription::upstreamOf(audioTee, microphoneSource)
-            + QStringLiteral(" ! ") + PipelineDescription::element(audioTee) + QStringLiteral(" name=a")
-            + branchesOf(audioTee, QStringLiteral("a"));
-    }
-
-    GstElement *mux = nullptr;
-    for (const char *ghost : {"video", "audio"}) {
-        GstPad *pad = gst_element_get_static_pad(recording, ghost);
-        if (!pad) {
-            continue;
-        }
-        GstPad *target = gst_ghost_pad_get_target(GST_GHOST_PAD(pad));
-        GstElement *first = PipelineDescription::parentOf(target);
-        gst_object_unref(target);
-        gst_object_unref(pad);
-        const bool video = QLatin1String(ghost) == QLatin1String("video");
-        bool cropped = false;
-        auto rewrite = [&](GstElement *element) -> QString {
-            const QString written = PipelineDescription::element(element);
-            if (written.startsWith(QLatin1String("videocrop"))) {
-                take.programCrop = written;
-                cropped = true;
-                return crop ? cropDescription(*crop) : QStringLiteral("identity");
-            }
-            if (video && !cropped && crop && element == first) {
-                cropped = true; // the program's take has no crop yet: the bare one crops after the queue
-                return written + QStringLiteral(" ! ") + cropDescription(*crop);
-            }
-            return {};
-        };
-        text += QStringLiteral(" %1. ! %2 ! mux.")
-                    .arg(QLatin1String(video ? "v" : "a"), PipelineDescription::chain(first, &mux, rewrite));
-    }
-    if (mux) {
-        GstElement *unused = nullptr;
-        GstElement *after = PipelineDescription::next(mux, &unused);
-        auto toBareFile = [&](GstElement *element) -> QString {
-            if (PipelineDescription::element(element).startsWith(QLatin1String("filesink"))) {
-                return PipelineDescription::element(element, {QStringLiteral("location")})
-                    + QStringLiteral(" location=\"%1\"").arg(path);
-            }
-            return {};
-        };
-        text += QStringLiteral(" ") + PipelineDescription::element(mux) + QStringLiteral(" name=mux")
-            + (after ? QStringLiteral(" ! ") + PipelineDescription::chain(after, &unused, toBareFile) : QString());
-    }
-    gst_object_unref(videoTee);
-    if (audioTee) {
-        gst_object_unref(audioTee);
-    }
-    gst_object_unref(recording);
-    return text;
-}
-
 void recordWithProgram(QList<Take> &takes, const QString &folder)
 {
     auto provider = std::make_shared<StaticDeviceProvider>(
@@ -202,8 +107,15 @@ void recordWithProgram(QList<Take> &takes, const QString &folder)
         }
         spin(settleMs);
         const GstPtr<GstElement> pipeline = camera.captureSession()->engine()->pipeline();
-        take.bareDescription = bareDescription(pipeline.get(), take.crop,
-            QDir(folder).filePath(QStringLiteral("bare-%1.mp4").arg(int(take.ratio.value()))), take);
+        PipelineDescription::Twin twin;
+        twin.videoSource = cameraSource;
+        twin.audioSource = microphoneSource;
+        if (take.crop) {
+            twin.crop = cropDescription(*take.crop);
+        }
+        twin.path = QDir(folder).filePath(QStringLiteral("bare-%1.mp4").arg(int(take.ratio.value())));
+        take.bareDescription = PipelineDescription::bare(pipeline.get(), twin);
+        take.programCrop = twin.programCrop;
         const double cpuStart = processCpuSeconds();
         QElapsedTimer wall;
         wall.start();
