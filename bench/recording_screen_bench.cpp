@@ -4,6 +4,7 @@
 // the preview scaled to the same size into a fakesink, and the same encoder
 // settings into MP4. Prints CPU seconds per second, the ratio app / bare,
 // preview frames shown and dropped, and the main thread's time per frame.
+// --ratio 9:16 (or 1:1, 4:3) frames the picture, and the take, at that ratio.
 #include "capture/CameraManager.h"
 #include "platform/media/CaptureSession.h"
 #include "platform/media/FixedCapturePermissions.h"
@@ -297,6 +298,9 @@ void print(const char *label, const Figures &app, const Figures &bare)
 int main(int argc, char **argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The take is listed in a library of its own, not the user's.
+    QTemporaryDir data;
+    setenv("XDG_DATA_HOME", data.path().toUtf8().constData(), 1);
     MediaRuntime::initialise(&argc, &argv);
     TimedApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("VeltroscopeBench"));
@@ -323,6 +327,12 @@ int main(int argc, char **argv)
             &camera, nullptr, &listener, std::nullopt, std::make_shared<FixedCapturePermissions>(true, false));
         window.addTab(view, QStringLiteral("录制"));
         window.resize(1100, 780);
+        // --ratio 9:16 and so on: the frame the overlay shows and the take has.
+        const qsizetype ratioAt = QCoreApplication::arguments().indexOf(QStringLiteral("--ratio"));
+        if (const auto ratio = VideoAspectRatio::fromRawValue(QCoreApplication::arguments().value(ratioAt + 1));
+            ratioAt > 0 && ratio) {
+            view->viewState()->setSelectedAspectRatio(*ratio);
+        }
         window.show();
         // Once the session is up: the resolution the screen hands over at a
         // start, so the preview phase runs at 1080p too.

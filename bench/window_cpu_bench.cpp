@@ -12,6 +12,7 @@
 // With --pattern the camera is a test pattern made in the process instead (the
 // same for both), which a busy machine disturbs less than the virtual camera,
 // whose pictures are made by the sound server.
+// With --screenshots DIR each phase is first photographed (import -window root).
 // Goal printed beside each figure: at most 1.3 x the bare pipeline.
 #include "app/AppFont.h"
 #include "app/AppResources.h"
@@ -41,6 +42,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -227,7 +229,15 @@ int main(int argc, char **argv)
             window->width(), window->height(), viewSize.width(), viewSize.height(),
             wasListening ? "was listening" : "was not listening");
 
+        const qsizetype shotsAt = QCoreApplication::arguments().indexOf(QStringLiteral("--screenshots"));
+        const QString shots = shotsAt > 0 ? QCoreApplication::arguments().value(shotsAt + 1) : QString();
+        int shot = 0;
         auto measureProgram = [&](Phase &phase) {
+            if (!shots.isEmpty()) {
+                QProcess::execute(QStringLiteral("import"),
+                    {QStringLiteral("-window"), QStringLiteral("root"),
+                        QDir(shots).filePath(QStringLiteral("phase-%1.png").arg(++shot))});
+            }
             const qint64 shownBefore = preview->framesShown();
             const qint64 deliveredBefore = camera.captureSession()->previewFrameCount();
             phase.program = measureCpu(spin);

@@ -21,8 +21,9 @@ class FrameSyncedRepaint : public QObject {
 public:
     // Seconds on a steady clock.
     using Clock = std::function<double()>;
-    // Frames further apart than this do not count as arriving.
-    static constexpr int liveGapMs = 100;
+    // Frames further apart than this do not count as arriving: a slow camera
+    // (under 20 frames a second) would make the widgets move in steps.
+    static constexpr int liveGapMs = 50;
 
     explicit FrameSyncedRepaint(Clock clock = {}, QObject *parent = nullptr);
 
