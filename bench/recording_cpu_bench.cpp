@@ -142,6 +142,11 @@ double recordBare(const QString &description)
         }
         return 0;
     }
+    // The clock the program's pipeline runs on: the sources' own clocks can
+    // disagree and leave the muxer waiting.
+    GstClock *clock = gst_system_clock_obtain();
+    gst_pipeline_use_clock(GST_PIPELINE(pipeline), clock);
+    gst_object_unref(clock);
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
     gst_element_get_state(pipeline, nullptr, nullptr, 5 * GST_SECOND);
     QThread::msleep(settleMs);
