@@ -4,6 +4,7 @@
 // the preview scaled to the same size into a fakesink, and the same encoder
 // settings into MP4. Prints CPU seconds per second, the ratio app / bare,
 // preview frames shown and dropped, and the main thread's time per frame.
+// --ratio 9:16 (or 1:1, 4:3) frames the picture, and the take, at that ratio.
 #include "capture/CameraManager.h"
 #include "platform/media/CaptureSession.h"
 #include "platform/media/FixedCapturePermissions.h"
@@ -28,6 +29,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QMap>
+#include <QPaintEvent>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QThread>
@@ -68,12 +71,16 @@ public:
     bool notify(QObject *receiver, QEvent *event) override
     {
         if (!measuring || depth > 0) {
+            if (measuring) {
+                countPaint(receiver, event);
+            }
             ++depth;
             const bool handled = QApplication::notify(receiver, event);
             --depth;
             return handled;
         }
         const QEvent::Type type = event->type();
+        countPaint(receiver, event);
         QElapsedTimer timer;
         timer.start();
         const qint64 cpuStart = threadCpuNs();
@@ -96,12 +103,34 @@ public:
         return handled;
     }
 
+    // Paint events by widget class, with the area they covered: what repaints
+    // how much, and how often.
+    void countPaint(QObject *receiver, QEvent *event)
+    {
+        if (event->type() != QEvent::Paint) {
+            return;
+        }
+        qint64 area = 0;
+        for (const QRect &rect : static_cast<QPaintEvent *>(event)->region()) {
+            area += qint64(rect.width()) * rect.height();
+        }
+        PaintCount &count = paints[QString::fromLatin1(receiver->metaObject()->className())];
+        ++count.events;
+        count.pixels += area;
+    }
+
     void reset()
     {
+        paints.clear();
         busyWallNs = busyCpuNs = worstFrameWallNs = worstFrameCpuNs = worstOtherCpuNs = 0;
         worstOtherType = QEvent::None;
     }
 
+    struct PaintCount {
+        qint64 events = 0;
+        qint64 pixels = 0;
+    };
+    QMap<QString, PaintCount> paints;
     bool measuring = false;
     int depth = 0;
     qint64 busyWallNs = 0;
@@ -123,6 +152,8 @@ struct Figures {
     double worstFrameWallMs = 0;
     double worstOtherCpuMs = 0;
     int worstOtherType = 0;
+    QMap<QString, TimedApplication::PaintCount> paints;
+    double seconds = 1;
 };
 
 // The application's own event loop for a while: it sleeps until there is
@@ -163,6 +194,8 @@ Figures measureScreen(TimedApplication &app, RecordingView &view, CameraManager 
     figures.worstFrameWallMs = double(app.worstFrameWallNs) / 1e6;
     figures.worstOtherCpuMs = double(app.worstOtherCpuNs) / 1e6;
     figures.worstOtherType = int(app.worstOtherType);
+    figures.paints = app.paints;
+    figures.seconds = seconds;
     if (record) {
         button->click();
         MovieFileOutput *output = camera.captureSession()->outputs().value(0);
@@ -254,6 +287,10 @@ void print(const char *label, const Figures &app, const Figures &bare)
     std::printf("  worst frame delivery or repaint: %.3f ms CPU (%.3f ms wall); worst other event: %.3f ms CPU "
                 "(event type %d)\n",
         app.worstFrameCpuMs, app.worstFrameWallMs, app.worstOtherCpuMs, app.worstOtherType);
+    for (auto paint = app.paints.cbegin(); paint != app.paints.cend(); ++paint) {
+        std::printf("  paints of %s: %.1f per s, %.0f kpixel per s\n", qPrintable(paint.key()),
+            double(paint->events) / app.seconds, double(paint->pixels) / 1000 / app.seconds);
+    }
 }
 
 } // namespace
@@ -261,6 +298,9 @@ void print(const char *label, const Figures &app, const Figures &bare)
 int main(int argc, char **argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The take is listed in a library of its own, not the user's.
+    QTemporaryDir data;
+    setenv("XDG_DATA_HOME", data.path().toUtf8().constData(), 1);
     MediaRuntime::initialise(&argc, &argv);
     TimedApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("VeltroscopeBench"));
@@ -287,6 +327,12 @@ int main(int argc, char **argv)
             &camera, nullptr, &listener, std::nullopt, std::make_shared<FixedCapturePermissions>(true, false));
         window.addTab(view, QStringLiteral("录制"));
         window.resize(1100, 780);
+        // --ratio 9:16 and so on: the frame the overlay shows and the take has.
+        const qsizetype ratioAt = QCoreApplication::arguments().indexOf(QStringLiteral("--ratio"));
+        if (const auto ratio = VideoAspectRatio::fromRawValue(QCoreApplication::arguments().value(ratioAt + 1));
+            ratioAt > 0 && ratio) {
+            view->viewState()->setSelectedAspectRatio(*ratio);
+        }
         window.show();
         // Once the session is up: the resolution the screen hands over at a
         // start, so the preview phase runs at 1080p too.

@@ -24,6 +24,8 @@ packages=(
   # virtual devices for the integration tests
   pipewire pipewire-bin wireplumber pipewire-pulse gstreamer1.0-pipewire
   pulseaudio-utils dbus
+  # the window bench's bare pipeline shows the camera in an X window
+  gstreamer1.0-x imagemagick
   # desktop integration: the install tests validate the menu entry and metainfo
   desktop-file-utils appstream
   # the Debian package's checker

@@ -80,6 +80,14 @@ public:
     void detachPreview(PreviewSink *sink);
     void setPreviewTargetSize(QSize devicePixels);
 
+    // The pipeline as built (a reference of the caller's own), for the
+    // benchmarks that compare it with a bare one built the same way.
+    GstPtr<GstElement> pipeline() const
+    {
+        std::lock_guard lock(m_pipelineMutex);
+        return GstPtr<GstElement>::ref(m_pipeline.get());
+    }
+
 private:
     struct Branch {
         std::shared_ptr<CaptureDeviceInput> input;

@@ -47,7 +47,12 @@ void CameraPreviewView::make()
     }
     m_layer = layer;
     layer->setHost(this);
-    connect(layer, &PreviewSink::frameReady, this, [this] { update(); });
+    connect(layer, &PreviewSink::frameReady, this, [this] {
+        if (isVisible()) {
+            update();
+            Q_EMIT frameRepaintScheduled();
+        }
+    });
     connect(layer, &PreviewSink::hostChanged, this, [this] { update(); });
     updateLayer();
 }

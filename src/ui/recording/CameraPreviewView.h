@@ -31,6 +31,10 @@ public:
     void setMirrored(bool mirrored);
     bool isMirrored() const { return m_isMirrored; }
 
+Q_SIGNALS:
+    // A new frame will repaint the whole view, and whatever lies over it.
+    void frameRepaintScheduled();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;

@@ -3,9 +3,12 @@
 #include "capture/CameraManager.h"
 #include "ui/recording/AspectRatioCropOverlay.h"
 #include "ui/recording/CameraPreviewView.h"
+#include "ui/recording/FrameSyncedRepaint.h"
 #include "ui/recording/PictureNotice.h"
+#include "ui/recording/PulsingDot.h"
 #include "ui/recording/RecordingIndicator.h"
 #include "ui/recording/RecordingViewState.h"
+#include "ui/recording/TeleprompterView.h"
 
 #include <QPainterPath>
 #include <QRegion>
@@ -13,7 +16,7 @@
 #include <cmath>
 
 PictureArea::PictureArea(CameraManager *cameraManager, RecordingViewState *state, QWidget *parent)
-    : QWidget(parent), m_cameraManager(cameraManager), m_state(state),
+    : QWidget(parent), m_cameraManager(cameraManager), m_state(state), m_repaintSync(new FrameSyncedRepaint({}, this)),
       m_preview(new CameraPreviewView(cameraManager, this)),
       m_overlay(new AspectRatioCropOverlay(state->selectedAspectRatio().ratio(), true, this)),
       m_indicator(new RecordingIndicator(this)), m_cameraNotice(new PictureNotice(this)),
@@ -25,6 +28,9 @@ PictureArea::PictureArea(CameraManager *cameraManager, RecordingViewState *state
     setPalette(black);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setMinimumSize(200, 150);
+
+    connect(m_preview, &CameraPreviewView::frameRepaintScheduled, m_repaintSync, &FrameSyncedRepaint::frameArrived);
+    m_indicator->pulse()->setRepaintSync(m_repaintSync);
 
     // Bottom to top.
     m_preview->lower();
@@ -78,6 +84,9 @@ void PictureArea::setTeleprompterView(QWidget *view)
     m_teleprompter = view;
     if (view) {
         view->setParent(this);
+        if (auto *teleprompter = qobject_cast<TeleprompterView *>(view)) {
+            teleprompter->setRepaintSync(m_repaintSync);
+        }
         // Over the overlay, under the indicator.
         view->stackUnder(m_indicator);
     }

@@ -6,6 +6,7 @@
 class AspectRatioCropOverlay;
 class CameraManager;
 class CameraPreviewView;
+class FrameSyncedRepaint;
 class PictureNotice;
 class RecordingIndicator;
 class RecordingViewState;
@@ -41,6 +42,8 @@ public:
     PictureNotice *cameraNotice() const { return m_cameraNotice; }
     // Why the latest take ended by itself, at the bottom, until the next take.
     PictureNotice *failureNotice() const { return m_failureNotice; }
+    // Keeps the animated layers' repaints in step with the camera's frames.
+    FrameSyncedRepaint *repaintSync() const { return m_repaintSync; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -54,6 +57,7 @@ private:
 
     QPointer<CameraManager> m_cameraManager;
     RecordingViewState *m_state;
+    FrameSyncedRepaint *m_repaintSync;
     CameraPreviewView *m_preview;
     AspectRatioCropOverlay *m_overlay;
     QPointer<QWidget> m_teleprompter;

@@ -1,8 +1,11 @@
 #include "ui/recording/PulsingDot.h"
 
+#include "ui/recording/FrameSyncedRepaint.h"
+
 #include <QEasingCurve>
 #include <QEvent>
-#include <QGraphicsOpacityEffect>
+#include <QGraphicsEffect>
+#include <QPainter>
 #include <QVariantAnimation>
 #include <QWidget>
 
@@ -20,11 +23,41 @@ qreal thereAndBack(qreal progress)
 }
 } // namespace
 
+// Draws the content at the pulse's opacity, as an opacity effect does; but a
+// new opacity asks for no repaint by itself, so the pulse can wait for the
+// next camera frame to show it.
+class PulsingDot::Effect : public QGraphicsEffect {
+public:
+    using QGraphicsEffect::QGraphicsEffect;
+
+    double opacity = 1.0;
+
+protected:
+    void draw(QPainter *painter) override
+    {
+        if (opacity < 0.001) {
+            return;
+        }
+        if (opacity >= 1.0) {
+            drawSource(painter);
+            return;
+        }
+        QPoint offset;
+        const QPixmap pixmap = sourcePixmap(Qt::DeviceCoordinates, &offset, QGraphicsEffect::NoPad);
+        if (pixmap.isNull()) {
+            return;
+        }
+        painter->save();
+        painter->setOpacity(opacity);
+        painter->setWorldTransform(QTransform());
+        painter->drawPixmap(offset, pixmap);
+        painter->restore();
+    }
+};
+
 PulsingDot::PulsingDot(QWidget *content)
-    : QObject(content), m_content(content), m_effect(new QGraphicsOpacityEffect(content)),
-      m_animation(new QVariantAnimation(this))
+    : QObject(content), m_content(content), m_effect(new Effect(content)), m_animation(new QVariantAnimation(this))
 {
-    m_effect->setOpacity(1.0);
     content->setGraphicsEffect(m_effect);
     QEasingCurve curve;
     curve.setCustomType(&thereAndBack);
@@ -33,8 +66,8 @@ PulsingDot::PulsingDot(QWidget *content)
     m_animation->setEndValue(dimmedOpacity);
     m_animation->setDuration(2 * halfPeriodMs);
     m_animation->setLoopCount(-1);
-    connect(m_animation, &QVariantAnimation::valueChanged, m_effect,
-        [this](const QVariant &value) { m_effect->setOpacity(value.toDouble()); });
+    connect(m_animation, &QVariantAnimation::valueChanged, this,
+        [this](const QVariant &value) { setOpacity(value.toDouble()); });
     content->installEventFilter(this);
     if (content->isVisible()) {
         setPulsing(true);
@@ -43,7 +76,25 @@ PulsingDot::PulsingDot(QWidget *content)
 
 double PulsingDot::opacity() const
 {
-    return m_effect->opacity();
+    return m_effect->opacity;
+}
+
+void PulsingDot::setRepaintSync(FrameSyncedRepaint *sync)
+{
+    m_sync = sync;
+}
+
+void PulsingDot::setOpacity(double opacity)
+{
+    if (opacity == m_effect->opacity) {
+        return;
+    }
+    m_effect->opacity = opacity;
+    if (m_sync) {
+        m_sync->requestRepaint(m_content);
+    } else {
+        m_content->update();
+    }
 }
 
 bool PulsingDot::eventFilter(QObject *watched, QEvent *event)
@@ -68,6 +119,6 @@ void PulsingDot::setPulsing(bool pulsing)
         m_animation->start();
     } else {
         m_animation->stop();
-        m_effect->setOpacity(1.0);
+        setOpacity(1.0);
     }
 }

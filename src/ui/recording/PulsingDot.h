@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
-class QGraphicsOpacityEffect;
+class FrameSyncedRepaint;
 class QVariantAnimation;
 class QWidget;
 
@@ -23,6 +24,8 @@ public:
     double opacity() const;
     // The running animation, so tests can set its time.
     QVariantAnimation *animation() const { return m_animation; }
+    // Over the live picture: each new opacity is shown with the next frame.
+    void setRepaintSync(FrameSyncedRepaint *sync);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -30,8 +33,12 @@ protected:
 private:
     void setPulsing(bool pulsing);
 
+    void setOpacity(double opacity);
+
+    class Effect;
     QWidget *m_content;
-    QGraphicsOpacityEffect *m_effect;
+    Effect *m_effect;
     QVariantAnimation *m_animation;
+    QPointer<FrameSyncedRepaint> m_sync;
     bool m_isPulsing = false;
 };

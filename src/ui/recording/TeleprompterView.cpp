@@ -1,5 +1,6 @@
 #include "ui/recording/TeleprompterView.h"
 
+#include "ui/recording/FrameSyncedRepaint.h"
 #include "ui/recording/RecordingViewState.h"
 #include "ui/recording/TeleprompterFonts.h"
 
@@ -54,6 +55,11 @@ void TeleprompterView::setMirrored(bool mirrored)
     }
 }
 
+void TeleprompterView::setRepaintSync(FrameSyncedRepaint *sync)
+{
+    m_sync = sync;
+}
+
 QSize TeleprompterView::sizeHint() const
 {
     return {400, 240};
@@ -82,7 +88,11 @@ void TeleprompterView::onOffsetChanged()
     // Most ticks move the text by less than a pixel, and at the end of the
     // text none at all: only a change of the painted position repaints.
     if (isVisible() && !rect().isEmpty() && paintedPosition() != m_lastPaintedPosition) {
-        update();
+        if (m_sync) {
+            m_sync->requestRepaint(this);
+        } else {
+            update();
+        }
     }
 }
 

@@ -3,8 +3,10 @@
 #include "ui/recording/TeleprompterLayout.h"
 
 #include <QColor>
+#include <QPointer>
 #include <QWidget>
 
+class FrameSyncedRepaint;
 class RecordingViewState;
 
 // The teleprompter box: the script over the camera picture on a translucent
@@ -27,6 +29,9 @@ public:
     // layout and the scroll position stay as they are.
     void setMirrored(bool mirrored);
     bool isMirrored() const { return m_isMirrored; }
+
+    // Over the live picture: a scroll step is shown with the next frame.
+    void setRepaintSync(FrameSyncedRepaint *sync);
 
     // Laid out on demand: each of these lays the text out first if needed.
     double contentHeight();
@@ -53,6 +58,7 @@ private:
     double paintedPosition();
 
     RecordingViewState *m_state;
+    QPointer<FrameSyncedRepaint> m_sync;
     TeleprompterLayout m_layout;
     double m_cornerRadius = 12;
     double m_lastPaintedPosition = -1;

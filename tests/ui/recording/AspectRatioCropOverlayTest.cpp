@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QPainter>
+#include <QPixmap>
 
 namespace {
 
@@ -140,4 +142,37 @@ TEST(AspectRatioCropOverlay, WidgetPassesClicksAndCanBeTransparent)
     EXPECT_NEAR(overlay->frameRect().width(), 225, 0.01);
     const QImage tall = host.grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_NEAR(grey(tall, 150, 200), 140, 1) << "inside the old frame, outside the new one";
+}
+
+// Painted in parts (blended near the frame, filled far from it, nothing deep
+// inside), the widget must show exactly the whole overlay over any picture.
+TEST(AspectRatioCropOverlay, WidgetShowsExactlyTheRenderOverAMovingPicture)
+{
+    const QSize area(640, 360);
+    QImage picture(area, QImage::Format_RGB32);
+    for (int y = 0; y < area.height(); ++y) {
+        for (int x = 0; x < area.width(); ++x) {
+            picture.setPixel(x, y, qRgb((x * 7 + y) % 256, (y * 3) % 256, (x ^ y) % 256));
+        }
+    }
+    for (const double ratio : {0.5625, 1.0, 16.0 / 9.0, 4.0 / 3.0}) {
+        QWidget host;
+        host.resize(area);
+        auto *below = new QLabel(&host);
+        below->setPixmap(QPixmap::fromImage(picture));
+        below->setGeometry(host.rect());
+        auto *overlay = new AspectRatioCropOverlay(ratio, true, &host);
+        overlay->setGeometry(host.rect());
+        const QImage grabbed = host.grab().toImage().convertToFormat(QImage::Format_RGB32);
+
+        QImage expected = picture;
+        QPainter(&expected).drawImage(QPoint(0, 0), AspectRatioCropOverlay::render(area, 1, ratio));
+        qint64 differing = 0;
+        for (int y = 0; y < area.height(); ++y) {
+            for (int x = 0; x < area.width(); ++x) {
+                differing += grabbed.pixel(x, y) != expected.pixel(x, y) ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(differing, 0) << "ratio " << ratio;
+    }
 }

@@ -7,6 +7,7 @@
 
 #include <QFontInfo>
 #include <QImage>
+#include <QPainter>
 #include <QPalette>
 
 #include <cmath>
@@ -346,4 +347,42 @@ TEST_F(TeleprompterBox, AHundredThousandCharactersLoadOnceAndScroll)
     state.setScrollOffset(1e12);
     ASSERT_TRUE(lastInkRow(shot()));
     EXPECT_EQ(view->textLayout().layoutCount(), layouts);
+}
+
+// Scrolled anywhere, in either scheme, the box shows exactly what drawing its
+// text at that position gives: no stale lines, no offset, no other blending
+// (text drawn on the picture is blended differently from text drawn apart
+// and laid over it).
+TEST_F(TeleprompterBox, ScrolledTextLooksAsDrawnForItsPosition)
+{
+    state.setTeleprompterText(longScript(40));
+    auto drawnDirectly = [&] {
+        QImage expected(boxWidth, boxHeight, QImage::Format_RGB32);
+        expected.fill(QColor(backgroundGrey, backgroundGrey, backgroundGrey));
+        QPainter painter(&expected);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(TeleprompterView::boxColour(state.isTeleprompterDarkMode()));
+        painter.drawRoundedRect(QRectF(0, 0, boxWidth, boxHeight), view->cornerRadius(), view->cornerRadius());
+        const double position = view->scrollPosition();
+        painter.translate(0, -position);
+        painter.setPen(TeleprompterView::textColour(state.isTeleprompterDarkMode()));
+        view->textLayout().draw(&painter, position, position + boxHeight);
+        return expected;
+    };
+    auto differing = [](const QImage &a, const QImage &b) {
+        qint64 count = 0;
+        for (int y = 0; y < a.height(); ++y) {
+            for (int x = 0; x < a.width(); ++x) {
+                count += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    for (const double offset : {0.0, 7.0, 13.0, 90.0, 91.0, 400.0}) {
+        state.setScrollOffset(offset);
+        EXPECT_EQ(differing(shot(), drawnDirectly()), 0) << "offset " << offset;
+    }
+    state.setIsTeleprompterDarkMode(false);
+    EXPECT_EQ(differing(shot(), drawnDirectly()), 0) << "light scheme";
 }
