@@ -14,7 +14,7 @@
 // whose pictures are made by the sound server.
 // With --screenshots DIR each phase is first photographed (import -window root).
 // Goal printed beside each figure: at most 1.3 x the bare pipeline.
-#include "app/AppFont.h"
+#include "ui/common/AppFont.h"
 #include "app/AppResources.h"
 #include "app/MainWindow.h"
 #include "app/VeltroscopeApp.h"
