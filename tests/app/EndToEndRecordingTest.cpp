@@ -61,13 +61,14 @@ const QString heardStartLine = QStringLiteral("🎙️ 语音命令触发: 开�
 const QString heardStopLine = QStringLiteral("🎙️ 语音命令触发: 停止录制");
 
 // Says the command once and waits for the listener's log line: a command
-// spoken once is heard once.
+// spoken once is heard once. The decoder can be seconds behind under the
+// sanitizers, so the wait is generous.
 bool sayOnce(QProcess &player, const QString &clip, const LogCapture &log, const QString &line)
 {
     const qsizetype before = log.linesStartingWith(line).size();
     speak(player, clip);
     player.waitForFinished(30000);
-    return MainLoop::waitUntil([&] { return log.linesStartingWith(line).size() > before; }, 8000);
+    return MainLoop::waitUntil([&] { return log.linesStartingWith(line).size() > before; }, 20000);
 }
 
 // The first second of a take shows the camera's picture: no flat gray start.
