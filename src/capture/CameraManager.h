@@ -15,9 +15,9 @@
 #include <QString>
 
 #include <atomic>
-#include <mutex>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class CaptureDeviceProvider;
@@ -235,8 +235,7 @@ private:
     static std::shared_ptr<ExportSession> cropVideoToAspect(const QString &inputPath, double targetRatio,
         bool isCropped, std::optional<double> keptDuration, CropCompletion completion);
     static void saveVideoRecord(const QString &videoPath, const QPointer<CameraManager> &manager);
-    void processRecording(
-        const QString &path, double targetRatio, bool isCropped, std::optional<double> keptDuration);
+    void processRecording(const QString &path, double targetRatio, bool isCropped, std::optional<double> keptDuration);
 
     TakeProcessingQueue m_takeProcessing;
 };

@@ -69,8 +69,8 @@ void CameraManager::fileOutputDidFinishRecording(
     }
     Log::line(QStringLiteral("✅ 录制完成: ") + outputFilePath);
     const std::optional<TakeJournal::Entry> take = TakeJournal::shared().entry(outputFilePath);
-    processRecording(outputFilePath, aspectRatio.ratio(), take && take->isCropped,
-        take ? take->keptDuration : std::nullopt);
+    processRecording(
+        outputFilePath, aspectRatio.ratio(), take && take->isCropped, take ? take->keptDuration : std::nullopt);
 }
 
 void CameraManager::processUnfinishedTakes()
@@ -160,9 +160,9 @@ std::shared_ptr<ExportSession> CameraManager::cropVideoToAspect(const QString &i
         switch (status) {
         case ExportSession::Status::failed:
         case ExportSession::Status::cancelled:
-            Log::line((isCropped ? QStringLiteral("❌ 视频裁剪失败: ")
-                          : trim   ? QStringLiteral("❌ 裁掉结尾的语音指令失败: ")
-                                   : QStringLiteral("❌ 视频整理失败: "))
+            Log::line((isCropped     ? QStringLiteral("❌ 视频裁剪失败: ")
+                              : trim ? QStringLiteral("❌ 裁掉结尾的语音指令失败: ")
+                                     : QStringLiteral("❌ 视频整理失败: "))
                 + (finished ? finished->errorDescription() : std::nullopt).value_or(QStringLiteral("unknown")));
             // Only our own half-written copy goes; the recording stays as it was.
             QFile::remove(exportPath);
@@ -180,8 +180,8 @@ std::shared_ptr<ExportSession> CameraManager::cropVideoToAspect(const QString &i
                     QStringLiteral("✂️ 已按比例 ") + Log::number(targetRatio) + QStringLiteral(" 裁剪视频"));
             }
             if (trim) {
-                Log::line(
-                    QStringLiteral("✂️ 已裁掉结尾的语音指令: 保留前 %1 秒（未重新编码）").arg(*trim, 0, 'f', 2));
+                Log::line(QStringLiteral("✂️ 已裁掉结尾的语音指令: 保留前 %1 秒（未重新编码）")
+                              .arg(*trim, 0, 'f', 2));
             }
             completion(inputPath);
             return;

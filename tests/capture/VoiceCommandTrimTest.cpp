@@ -111,7 +111,8 @@ TEST(VoiceCommandTrim, TakeLeftUnfinishedIsCutAtTheNextStart)
         QFile file(TakeJournal::shared().filePath());
         QDir().mkpath(QFileInfo(file).absolutePath());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral(R"({"takes": [{"path": "%1", "aspectRatio": "1:1", "pid": %2, "keptSeconds": 2.5, "cropped": true}]})")
+        file.write(QStringLiteral(
+            R"({"takes": [{"path": "%1", "aspectRatio": "1:1", "pid": %2, "keptSeconds": 2.5, "cropped": true}]})")
                        .arg(path)
                        .arg(endedProcessId())
                        .toUtf8());

@@ -58,8 +58,9 @@ public:
     qint64 previewFrameCount() const { return m_previewFrames; }
 
     // Called by MovieFileOutput.
-    void startRecording(MovieFileOutput *output, const QString &path, const MovieFileOutput::RecordingSettings &settings,
-        MovieFileOutput::RecordingDelegate delegate, MovieFileOutput::StartDelegate didStart = {});
+    void startRecording(MovieFileOutput *output, const QString &path,
+        const MovieFileOutput::RecordingSettings &settings, MovieFileOutput::RecordingDelegate delegate,
+        MovieFileOutput::StartDelegate didStart = {});
     void stopRecording(MovieFileOutput *output);
     bool isRecording(const MovieFileOutput *output) const;
     bool hasAudioConnection(const MovieFileOutput *output) const;

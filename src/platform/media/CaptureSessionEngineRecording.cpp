@@ -27,7 +27,8 @@ guint bitrateKbpsFor(QSize size)
 // next to the preview.
 const char *speedPresetFor(QSize source, QSize encoded)
 {
-    const double share = double(qint64(encoded.width()) * encoded.height()) / double(qint64(source.width()) * source.height());
+    const double share
+        = double(qint64(encoded.width()) * encoded.height()) / double(qint64(source.width()) * source.height());
     if (share <= 0.4) {
         return "superfast";
     }
@@ -78,8 +79,9 @@ bool CaptureSessionEngine::buildRecordingBin(Recording &recording, GstElement **
     }
     const QSize encoded = recording.cropRect ? recording.cropRect->size() : source;
     GstElement *videoQueue = makeQueue();
-    GstElement *crop
-        = recording.cropRect ? RecordingCrop::makeElement(source, *recording.cropRect, *recording.cropAspectRatio) : nullptr;
+    GstElement *crop = recording.cropRect
+        ? RecordingCrop::makeElement(source, *recording.cropRect, *recording.cropAspectRatio)
+        : nullptr;
     GstElement *convert = GstChain::make("videoconvert");
     GstElement *format = GstChain::make("capsfilter");
     GstElement *encoder = GstChain::make("x264enc");

@@ -76,8 +76,8 @@ bool copyStream(ExportGraph *graph, GstPad *pad, const char *parserFactory, cons
     if (queue) {
         // Unlimited time and bytes: the other stream's queue may be the one
         // the demuxer is filling while this one waits for the muxer.
-        g_object_set(queue, "max-size-time", guint64(0), "max-size-bytes", guint(0), "max-size-buffers", guint(0),
-            nullptr);
+        g_object_set(
+            queue, "max-size-time", guint64(0), "max-size-bytes", guint(0), "max-size-buffers", guint(0), nullptr);
     }
     if (!addRunningChain(graph, {queue, parser}) || !linkPads(pad, queue)) {
         return false;

@@ -26,8 +26,8 @@ void MovieFileOutput::startRecording(const QString &outputFilePath, RecordingDel
     startRecording(outputFilePath, RecordingSettings{}, std::move(delegate), std::move(didStart));
 }
 
-void MovieFileOutput::startRecording(
-    const QString &outputFilePath, const RecordingSettings &settings, RecordingDelegate delegate, StartDelegate didStart)
+void MovieFileOutput::startRecording(const QString &outputFilePath, const RecordingSettings &settings,
+    RecordingDelegate delegate, StartDelegate didStart)
 {
     if (CaptureSessionEngine *engine = m_engine.load()) {
         engine->startRecording(this, outputFilePath, settings, std::move(delegate), std::move(didStart));

@@ -62,7 +62,9 @@ GstElement *RecordingCrop::makeElement(QSize source, const QRect &rect, double r
             const std::optional<QRect> rect = rectFor(negotiated, watch->ratio);
             apply(watch->crop, negotiated, rect.value_or(QRect(QPoint(), negotiated)));
             watch->assumed = negotiated;
-            Log::line(QStringLiteral("⚠️ 摄像头画面尺寸与预期不同，按 %1x%2 裁剪").arg(width).arg(height));
+            Log::line(QStringLiteral("⚠️ 摄像头画面尺寸与预期不同，按 %1x%2 裁剪")
+                          .arg(width)
+                          .arg(height));
             return GST_PAD_PROBE_OK;
         },
         new CapsWatch{crop, source, ratio}, [](gpointer data) { delete static_cast<CapsWatch *>(data); });

@@ -1,7 +1,7 @@
+#include "platform/media/RecordingCrop.h"
 #include "CaptureSessionTestSupport.h"
 #include "RecordingProbe.h"
 #include "StreamSamples.h"
-#include "platform/media/RecordingCrop.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +16,8 @@ CaptureDevice fullBarsCamera()
 }
 
 // Records about a second from a colour-bar camera and hands back the file.
-QString recordBars(RunningSession &run, const QString &path, std::optional<double> ratio,
-    std::optional<QRect> *cropRect = nullptr)
+QString recordBars(
+    RunningSession &run, const QString &path, std::optional<double> ratio, std::optional<QRect> *cropRect = nullptr)
 {
     FinishedReports reports;
     if (!run.waitForPreviewFrames(3)) {
@@ -70,8 +70,8 @@ TEST(RecordingCrop, EveryPictureOfATakeIsTheCropOfTheCameraPicture)
         ASSERT_FALSE(bars.isNull());
         RunningSession run(false, take.preset, fullBarsCamera());
         std::optional<QRect> cropRect;
-        const QString path = recordBars(
-            run, dir.filePath(QStringLiteral("take-%1.mp4").arg(take.ratio)), take.ratio, &cropRect);
+        const QString path
+            = recordBars(run, dir.filePath(QStringLiteral("take-%1.mp4").arg(take.ratio)), take.ratio, &cropRect);
         ASSERT_FALSE(path.isEmpty());
         EXPECT_EQ(cropRect, take.expected);
 

@@ -47,8 +47,7 @@ inline GstElement *launch(const QString &description)
 
 // Pulls every sample of the appsink named "out" until the end; the bus error
 // if the pipeline failed.
-template<typename Each>
-QString pullAll(GstElement *pipeline, Each each)
+template <typename Each> QString pullAll(GstElement *pipeline, Each each)
 {
     if (!pipeline) {
         return QStringLiteral("cannot build the pipeline");
