@@ -8,6 +8,15 @@ GstPadProbeReturn onDemuxedBuffer(GstPad *, GstPadProbeInfo *info, ExportGraph *
     return graph->isPastEnd(GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info))) ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
 }
 
+GstPadProbeReturn onDemuxedVideo(GstPad *pad, GstPadProbeInfo *info, ExportGraph *graph)
+{
+    const GstPadProbeReturn kept = onDemuxedBuffer(pad, info, graph);
+    if (kept == GST_PAD_PROBE_OK) {
+        ++graph->copiedVideoSamples;
+    }
+    return kept;
+}
+
 } // namespace
 
 bool ExportGraph::isPastEnd(GstClockTime time) const
@@ -22,7 +31,8 @@ void ExportGraph::postError(const QString &text)
     g_error_free(error);
 }
 
-void ExportGraph::copyTo(GstPad *pad)
+void ExportGraph::copyTo(GstPad *pad, bool isVideo)
 {
-    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, GstPadProbeCallback(onDemuxedBuffer), this, nullptr);
+    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER,
+        isVideo ? GstPadProbeCallback(onDemuxedVideo) : GstPadProbeCallback(onDemuxedBuffer), this, nullptr);
 }

@@ -17,6 +17,7 @@ struct ExportGraph {
     bool hasAudio = false;
     QElapsedTimer clock;
     std::atomic<qint64> lastProgressMs = 0;
+    std::atomic<qint64> copiedVideoSamples = 0;
 
     bool isPastEnd(GstClockTime time) const;
     void markProgress() { lastProgressMs = clock.elapsed(); }
@@ -25,5 +26,5 @@ struct ExportGraph {
 
     // On a demuxed stream: its buffers count as progress, and those that show
     // at or after the end are dropped.
-    void copyTo(GstPad *pad);
+    void copyTo(GstPad *pad, bool isVideo);
 };

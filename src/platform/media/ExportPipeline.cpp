@@ -87,7 +87,7 @@ bool copyStream(ExportGraph *graph, GstPad *pad, const char *parserFactory, cons
     if (!muxPad || !source || gst_pad_link(source.get(), muxPad.get()) != GST_PAD_LINK_OK) {
         return false;
     }
-    graph->copyTo(pad);
+    graph->copyTo(pad, g_str_has_prefix(muxPadTemplate, "video"));
     return true;
 }
 
@@ -194,7 +194,7 @@ ExportPipeline::Result ExportPipeline::run(
         if (message && GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS) {
             // Back to NULL first: the muxer finishes and closes the file then.
             pipeline.reset();
-            return {Outcome::completed, {}};
+            return {Outcome::completed, {}, graph.copiedVideoSamples};
         }
         if (message) {
             return {Outcome::failed, GstErrorText::of(message.get())};

@@ -25,6 +25,7 @@ public:
     struct Result {
         Outcome outcome = Outcome::failed;
         QString errorDescription;
+        qint64 videoSamples = 0; // copied into the output
     };
 
     // Blocks until the file is written, an error occurs, `cancelRequested`
