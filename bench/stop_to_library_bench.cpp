@@ -129,14 +129,14 @@ int main(int argc, char **argv)
         QStringLiteral("videotestsrc is-live=true pattern=smpte horizontal-speed=3"));
     CameraManager manager(TestDevices::provider({camera}), TestDevices::permissions());
     manager.setSaveFolder(home.filePath(QStringLiteral("takes")));
-    if (!waitUntil([&] { return manager.captureSession() && manager.captureSession()->previewFrameCount() > 10; },
-            30000)) {
+    if (!waitUntil(
+            [&] { return manager.captureSession() && manager.captureSession()->previewFrameCount() > 10; }, 30000)) {
         std::fprintf(stderr, "the camera never delivered a picture\n");
         return 1;
     }
 
-    std::printf("stop to library, 1080p camera, goal < %.1f s for takes up to %d s\n", goalSeconds,
-        goalUpToTakeSeconds);
+    std::printf(
+        "stop to library, 1080p camera, goal < %.1f s for takes up to %d s\n", goalSeconds, goalUpToTakeSeconds);
     std::printf("%-6s %6s %10s %10s %10s %9s %10s  %s\n", "ratio", "take", "stop->file", "remux", "stop->row",
         "file MB", "remux MB/s", "goal");
     bool allOk = true;
@@ -150,10 +150,11 @@ int main(int argc, char **argv)
                 continue;
             }
             // 16:9 logs no crop line: its remux is only known together with the thumbnail.
-            const double remux = result.remuxSeconds >= 0 ? result.remuxSeconds
-                                                          : result.stopToRowSeconds - result.stopToFileSeconds;
+            const double remux
+                = result.remuxSeconds >= 0 ? result.remuxSeconds : result.stopToRowSeconds - result.stopToFileSeconds;
             const QString goal = seconds <= goalUpToTakeSeconds
-                ? (result.stopToRowSeconds < goalSeconds ? QStringLiteral("< 1 s: met") : QStringLiteral("< 1 s: MISSED"))
+                ? (result.stopToRowSeconds < goalSeconds ? QStringLiteral("< 1 s: met")
+                                                         : QStringLiteral("< 1 s: MISSED"))
                 : QStringLiteral("(grows by the copy only)");
             std::printf("%-6s %5ds %9.3fs %9.3fs%s %9.3fs %9.1f %10.0f  %s\n", qPrintable(ratio.rawValue()), seconds,
                 result.stopToFileSeconds, remux, result.remuxSeconds >= 0 ? " " : "*", result.stopToRowSeconds,
