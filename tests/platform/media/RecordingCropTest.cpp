@@ -27,7 +27,7 @@ QString recordBars(
     if (cropRect) {
         *cropRect = run.output.recordingCropRect();
     }
-    run.waitForPreviewFrames(30);
+    run.waitForPreviewFrames(15);
     run.output.stopRecording();
     return reports.waitFor(1) && !reports.error() ? path : QString();
 }
