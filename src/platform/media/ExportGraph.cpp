@@ -8,17 +8,8 @@ GstPadProbeReturn onDemuxedBuffer(GstPad *, GstPadProbeInfo *info, ExportGraph *
     return graph->isPastEnd(GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info))) ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
 }
 
-// A take may begin with pictures that refer to one it does not hold; decoded,
-// they are grey smears. The copy starts at the first key frame.
 GstPadProbeReturn onDemuxedVideo(GstPad *pad, GstPadProbeInfo *info, ExportGraph *graph)
 {
-    if (!graph->hasKeyFrame) {
-        if (GST_BUFFER_FLAG_IS_SET(GST_PAD_PROBE_INFO_BUFFER(info), GST_BUFFER_FLAG_DELTA_UNIT)) {
-            graph->markProgress();
-            return GST_PAD_PROBE_DROP;
-        }
-        graph->hasKeyFrame = true;
-    }
     const GstPadProbeReturn kept = onDemuxedBuffer(pad, info, graph);
     if (kept == GST_PAD_PROBE_OK) {
         ++graph->copiedVideoSamples;

@@ -8,8 +8,7 @@
 #include <atomic>
 
 // What an export's graph shares with its streaming threads, and the pad
-// probes that hold it to its rules: nothing before the first key frame,
-// nothing past the end, progress counted.
+// probes that hold it to its rules: nothing past the end, progress counted.
 struct ExportGraph {
     GstClockTime end = GST_CLOCK_TIME_NONE; // nothing that shows from here on is exported
     GstElement *pipeline = nullptr;
@@ -19,7 +18,6 @@ struct ExportGraph {
     QElapsedTimer clock;
     std::atomic<qint64> lastProgressMs = 0;
     std::atomic<qint64> copiedVideoSamples = 0;
-    bool hasKeyFrame = false; // video streaming thread only
 
     bool isPastEnd(GstClockTime time) const;
     void markProgress() { lastProgressMs = clock.elapsed(); }
@@ -27,7 +25,6 @@ struct ExportGraph {
     void postError(const QString &text);
 
     // On a demuxed stream: its buffers count as progress, and those that show
-    // at or after the end are dropped, as are pictures before the first key
-    // frame.
+    // at or after the end are dropped.
     void copyTo(GstPad *pad, bool isVideo);
 };
