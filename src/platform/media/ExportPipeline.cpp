@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cmath>
+#include <memory>
 
 namespace {
 constexpr GstClockTime busPollInterval = 100 * GST_MSECOND;
@@ -79,6 +80,7 @@ bool copyStream(ExportGraph *graph, GstPad *pad, const char *parserFactory, cons
         g_object_set(
             queue, "max-size-time", guint64(0), "max-size-bytes", guint(0), "max-size-buffers", guint(0), nullptr);
     }
+    graph->hold(pad);
     if (!addRunningChain(graph, {queue, parser}) || !linkPads(pad, queue)) {
         return false;
     }
@@ -129,6 +131,7 @@ void onDemuxedPad(GstElement *, GstPad *pad, ExportGraph *graph)
 
 void onNoMorePads(GstElement *, ExportGraph *graph)
 {
+    graph->releaseAll();
     if (!graph->hasVideo) {
         graph->postError(QStringLiteral("the file has no video track"));
     }
@@ -188,6 +191,8 @@ ExportPipeline::Result ExportPipeline::run(
         return {Outcome::failed, GstErrorText::of(message.get(), QStringLiteral("cannot start the export"))};
     }
 
+    // Whatever ends the run, no pad stays held while the graph goes down.
+    const std::shared_ptr<void> releaseHeld(nullptr, [&graph](void *) { graph.releaseAll(); });
     for (;;) {
         media::GstMessageHandle message(gst_bus_timed_pop_filtered(
             bus.get(), busPollInterval, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
