@@ -64,25 +64,3 @@ void ExportGraph::copyTo(GstPad *pad, bool isVideo)
     gst_pad_add_probe(pad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
         isVideo ? GstPadProbeCallback(onDemuxedVideo) : GstPadProbeCallback(onDemuxedBuffer), this, nullptr);
 }
-
-void ExportGraph::hold(GstPad *pad)
-{
-    const gulong probe = gst_pad_add_probe(
-        pad, GST_PAD_PROBE_TYPE_BLOCK_DOWNSTREAM,
-        [](GstPad *, GstPadProbeInfo *, gpointer) { return GST_PAD_PROBE_OK; }, nullptr, nullptr);
-    std::lock_guard lock(heldMutex);
-    held.emplace_back(GST_PAD(gst_object_ref(pad)), probe);
-}
-
-void ExportGraph::releaseAll()
-{
-    std::vector<std::pair<GstPad *, gulong>> released;
-    {
-        std::lock_guard lock(heldMutex);
-        released.swap(held);
-    }
-    for (const auto &[pad, probe] : released) {
-        gst_pad_remove_probe(pad, probe);
-        gst_object_unref(pad);
-    }
-}

@@ -6,9 +6,6 @@
 #include <QString>
 
 #include <atomic>
-#include <mutex>
-#include <utility>
-#include <vector>
 
 // What an export's graph shares with its streaming threads, and the pad
 // probes that hold it to its rules: nothing past the end, progress counted.
@@ -21,8 +18,6 @@ struct ExportGraph {
     QElapsedTimer clock;
     std::atomic<qint64> lastProgressMs = 0;
     std::atomic<qint64> copiedVideoSamples = 0;
-    std::mutex heldMutex;
-    std::vector<std::pair<GstPad *, gulong>> held; // demuxed pads waiting for the rest
 
     bool isPastEnd(GstClockTime time) const;
     void markProgress() { lastProgressMs = clock.elapsed(); }
@@ -32,9 +27,4 @@ struct ExportGraph {
     // On a demuxed stream: its buffers count as progress, and those that show
     // at or after the end are dropped.
     void copyTo(GstPad *pad, bool isVideo);
-    // Holds the demuxed pad's data back until releaseAll(): the muxer must
-    // have every track before the first sample reaches it, or a late track
-    // loses its first samples.
-    void hold(GstPad *pad);
-    void releaseAll();
 };

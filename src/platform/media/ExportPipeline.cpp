@@ -10,7 +10,6 @@
 
 #include <array>
 #include <cmath>
-#include <memory>
 
 namespace {
 constexpr GstClockTime busPollInterval = 100 * GST_MSECOND;
@@ -80,7 +79,6 @@ bool copyStream(ExportGraph *graph, GstPad *pad, const char *parserFactory, cons
         g_object_set(
             queue, "max-size-time", guint64(0), "max-size-bytes", guint(0), "max-size-buffers", guint(0), nullptr);
     }
-    graph->hold(pad);
     if (!addRunningChain(graph, {queue, parser}) || !linkPads(pad, queue)) {
         return false;
     }
@@ -131,7 +129,6 @@ void onDemuxedPad(GstElement *, GstPad *pad, ExportGraph *graph)
 
 void onNoMorePads(GstElement *, ExportGraph *graph)
 {
-    graph->releaseAll();
     if (!graph->hasVideo) {
         graph->postError(QStringLiteral("the file has no video track"));
     }
@@ -191,8 +188,6 @@ ExportPipeline::Result ExportPipeline::run(
         return {Outcome::failed, GstErrorText::of(message.get(), QStringLiteral("cannot start the export"))};
     }
 
-    // Whatever ends the run, no pad stays held while the graph goes down.
-    const std::shared_ptr<void> releaseHeld(nullptr, [&graph](void *) { graph.releaseAll(); });
     for (;;) {
         media::GstMessageHandle message(gst_bus_timed_pop_filtered(
             bus.get(), busPollInterval, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
