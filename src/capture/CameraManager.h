@@ -15,9 +15,9 @@
 #include <QString>
 
 #include <atomic>
-#include <mutex>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class CaptureDeviceProvider;
@@ -225,15 +225,17 @@ private:
     MicrophoneLevelMonitor *m_microphoneLevel;
 
 private:
-    // Post-recording processing, in CameraManagerPostProcessing.cpp. The crop
-    // completes with the final path, or none when the recorded file stays; it
-    // returns the export it started, or none when it completed at once.
+    // Post-recording processing, in CameraManagerPostProcessing.cpp. A take is
+    // recorded cut to its ratio already (`isCropped`); what is left is a remux
+    // into the final file, which completes with the final path, or none when
+    // the recorded file stays. It returns the export it started, or none when
+    // it completed at once.
     using CropCompletion = std::function<void(const std::optional<QString> &croppedPath)>;
-    // `keptDuration` also cuts the end off (a voice stop), in the same export.
-    static std::shared_ptr<ExportSession> cropVideoToAspect(
-        const QString &inputPath, double targetRatio, std::optional<double> keptDuration, CropCompletion completion);
+    // `keptDuration` also cuts the end off (a voice stop), in the same remux.
+    static std::shared_ptr<ExportSession> cropVideoToAspect(const QString &inputPath, double targetRatio,
+        bool isCropped, std::optional<double> keptDuration, CropCompletion completion);
     static void saveVideoRecord(const QString &videoPath, const QPointer<CameraManager> &manager);
-    void processRecording(const QString &path, double targetRatio, std::optional<double> keptDuration);
+    void processRecording(const QString &path, double targetRatio, bool isCropped, std::optional<double> keptDuration);
 
     TakeProcessingQueue m_takeProcessing;
 };

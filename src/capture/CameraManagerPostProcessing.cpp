@@ -5,7 +5,6 @@
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/desktop/AppPaths.h"
-#include "platform/media/CropGeometry.h"
 #include "platform/media/ExportPipeline.h"
 #include "platform/media/ExportSession.h"
 #include "platform/media/ImageGenerator.h"
@@ -69,7 +68,9 @@ void CameraManager::fileOutputDidFinishRecording(
         return;
     }
     Log::line(QStringLiteral("✅ 录制完成: ") + outputFilePath);
-    processRecording(outputFilePath, aspectRatio.ratio(), TakeJournal::shared().keptDuration(outputFilePath));
+    const std::optional<TakeJournal::Entry> take = TakeJournal::shared().entry(outputFilePath);
+    processRecording(
+        outputFilePath, aspectRatio.ratio(), take && take->isCropped, take ? take->keptDuration : std::nullopt);
 }
 
 void CameraManager::processUnfinishedTakes()
@@ -88,17 +89,18 @@ void CameraManager::processUnfinishedTakes()
         QFile::remove(exportPath);
         QFile::remove(ExportPipeline::scratchPath(exportPath));
         Log::line(QStringLiteral("✅ 录制完成: ") + take.path);
-        processRecording(take.path, take.aspectRatio.ratio(), take.keptDuration);
+        processRecording(take.path, take.aspectRatio.ratio(), take.isCropped, take.keptDuration);
     }
 }
 
-void CameraManager::processRecording(const QString &path, double targetRatio, std::optional<double> keptDuration)
+void CameraManager::processRecording(
+    const QString &path, double targetRatio, bool isCropped, std::optional<double> keptDuration)
 {
     const QPointer<CameraManager> manager(this);
-    m_takeProcessing.post([manager, path, targetRatio, keptDuration](TakeProcessingQueue::Worker &worker) {
+    m_takeProcessing.post([manager, path, targetRatio, isCropped, keptDuration](TakeProcessingQueue::Worker &worker) {
         auto cropped = std::make_shared<std::promise<std::optional<QString>>>();
         std::future<std::optional<QString>> result = cropped->get_future();
-        worker.setRunningExport(cropVideoToAspect(path, targetRatio, keptDuration,
+        worker.setRunningExport(cropVideoToAspect(path, targetRatio, isCropped, keptDuration,
             [cropped](const std::optional<QString> &croppedPath) { cropped->set_value(croppedPath); }));
         const std::optional<QString> finalPath = result.get();
         worker.setRunningExport(nullptr);
@@ -120,19 +122,15 @@ bool CameraManager::waitForPostProcessing(int timeoutMs) const
     return m_takeProcessing.waitUntilIdle(timeoutMs);
 }
 
-std::shared_ptr<ExportSession> CameraManager::cropVideoToAspect(
-    const QString &inputPath, double targetRatio, std::optional<double> keptDuration, CropCompletion completion)
+std::shared_ptr<ExportSession> CameraManager::cropVideoToAspect(const QString &inputPath, double targetRatio,
+    bool isCropped, std::optional<double> keptDuration, CropCompletion completion)
 {
     const MediaAsset asset(inputPath);
-    const QList<MediaTrack> videoTracks = asset.tracks(MediaType::video);
-    if (videoTracks.isEmpty()) {
+    if (asset.tracks(MediaType::video).isEmpty()) {
         Log::line(QStringLiteral("❌ 视频中没有视频轨道"));
         completion(std::nullopt);
         return nullptr;
     }
-    const MediaTrack &track = videoTracks.first();
-    const std::optional<QRectF> cropRect
-        = CropGeometry::cropRect(track.preferredTransform.apply(track.naturalSize), targetRatio);
     // A take that ended early by itself may stop before the cut: nothing to cut then.
     const std::optional<double> trim
         = keptDuration && *keptDuration < asset.durationSeconds() - trimToleranceSeconds ? keptDuration : std::nullopt;
@@ -140,11 +138,9 @@ std::shared_ptr<ExportSession> CameraManager::cropVideoToAspect(
         Log::line(QStringLiteral("⚠️ 未裁掉结尾的语音指令: 录制在 %1 秒处已结束")
                       .arg(asset.durationSeconds(), 0, 'f', 2));
     }
-    if (!cropRect && !trim) {
-        completion(inputPath);
-        return nullptr;
-    }
 
+    // The pictures were cut to the ratio while recording; what is left is to
+    // write the fragments out as one plain file with its index first.
     const QString exportPath = temporaryExportPath(inputPath);
     QFile::remove(exportPath);
     const std::shared_ptr<ExportSession> session = ExportSession::make(asset);
@@ -153,22 +149,20 @@ std::shared_ptr<ExportSession> CameraManager::cropVideoToAspect(
         return nullptr;
     }
     session->setOutputPath(exportPath);
-    if (cropRect) {
-        session->setVideoComposition(VideoComposition{*cropRect, 1, 30});
-    }
     session->setKeptDuration(trim);
     session->setShouldOptimizeForNetworkUse(true);
     // The completion holds the session through a weak reference only: the
     // session holds the completion while it runs.
     const std::weak_ptr<ExportSession> weakSession = session;
-    const bool crops = cropRect.has_value();
-    session->exportAsynchronously([weakSession, inputPath, exportPath, targetRatio, crops, trim, completion] {
+    session->exportAsynchronously([weakSession, inputPath, exportPath, targetRatio, isCropped, trim, completion] {
         const std::shared_ptr<ExportSession> finished = weakSession.lock();
         const ExportSession::Status status = finished ? finished->status() : ExportSession::Status::failed;
         switch (status) {
         case ExportSession::Status::failed:
         case ExportSession::Status::cancelled:
-            Log::line((crops ? QStringLiteral("❌ 视频裁剪失败: ") : QStringLiteral("❌ 裁掉结尾的语音指令失败: "))
+            Log::line((isCropped     ? QStringLiteral("❌ 视频裁剪失败: ")
+                              : trim ? QStringLiteral("❌ 裁掉结尾的语音指令失败: ")
+                                     : QStringLiteral("❌ 视频整理失败: "))
                 + (finished ? finished->errorDescription() : std::nullopt).value_or(QStringLiteral("unknown")));
             // Only our own half-written copy goes; the recording stays as it was.
             QFile::remove(exportPath);
@@ -181,15 +175,13 @@ std::shared_ptr<ExportSession> CameraManager::cropVideoToAspect(
                 completion(std::nullopt);
                 return;
             }
-            if (crops) {
+            if (isCropped) {
                 Log::line(
                     QStringLiteral("✂️ 已按比例 ") + Log::number(targetRatio) + QStringLiteral(" 裁剪视频"));
             }
             if (trim) {
-                Log::line(QStringLiteral("✂️ 已裁掉结尾的语音指令: 保留前 %1 秒（%2）")
-                              .arg(*trim, 0, 'f', 2)
-                              .arg(finished && finished->didCopyVideo() ? QStringLiteral("未重新编码")
-                                                                        : QStringLiteral("已重新编码")));
+                Log::line(QStringLiteral("✂️ 已裁掉结尾的语音指令: 保留前 %1 秒（未重新编码）")
+                              .arg(*trim, 0, 'f', 2));
             }
             completion(inputPath);
             return;

@@ -132,7 +132,7 @@ void CameraManager::startRecording()
             }
 
             output->startRecording(
-                path,
+                path, MovieFileOutput::RecordingSettings{aspectRatio.ratio()},
                 [manager, alive, processes, self, take, progress, aspectRatio, gate](
                     const QString &file, const std::optional<QString> &error) {
                     progress->finished = true;
@@ -170,6 +170,10 @@ void CameraManager::startRecording()
             const bool started = output->isRecording();
             progress->written = started;
             if (started) {
+                // The stop comes after this on the same worker: the take is still the one under way.
+                if (output->recordingCropRect()) {
+                    TakeJournal::shared().noteCropped(path);
+                }
                 Log::line(QStringLiteral("🎬 开始录制: ") + path);
             }
             MainQueue::post(QCoreApplication::instance(), [manager, take, started] {

@@ -20,6 +20,7 @@ const QString pathKey = QStringLiteral("path");
 const QString ratioKey = QStringLiteral("aspectRatio");
 const QString processKey = QStringLiteral("pid");
 const QString keptKey = QStringLiteral("keptSeconds");
+const QString croppedKey = QStringLiteral("cropped");
 
 QString executableOf(qint64 processId)
 {
@@ -52,29 +53,48 @@ void TakeJournal::noteStarted(const QString &path, VideoAspectRatio aspectRatio)
     write(entries);
 }
 
-void TakeJournal::noteKeptDuration(const QString &path, double seconds)
+bool TakeJournal::update(const QString &path, const std::function<void(Entry &)> &change)
 {
-    std::lock_guard lock(m_mutex);
     QList<Entry> entries = read();
     for (Entry &entry : entries) {
         if (entry.path == path) {
-            entry.keptDuration = seconds;
+            change(entry);
             write(entries);
-            return;
+            return true;
         }
     }
-    Log::line(QStringLiteral("⚠️ 未裁掉结尾的语音指令: 录制不在处理记录中: ") + path);
+    return false;
 }
 
-std::optional<double> TakeJournal::keptDuration(const QString &path) const
+void TakeJournal::noteKeptDuration(const QString &path, double seconds)
+{
+    std::lock_guard lock(m_mutex);
+    if (!update(path, [seconds](Entry &entry) { entry.keptDuration = seconds; })) {
+        Log::line(QStringLiteral("⚠️ 未裁掉结尾的语音指令: 录制不在处理记录中: ") + path);
+    }
+}
+
+void TakeJournal::noteCropped(const QString &path)
+{
+    std::lock_guard lock(m_mutex);
+    update(path, [](Entry &entry) { entry.isCropped = true; });
+}
+
+std::optional<TakeJournal::Entry> TakeJournal::entry(const QString &path) const
 {
     std::lock_guard lock(m_mutex);
     for (const Entry &entry : read()) {
         if (entry.path == path) {
-            return entry.keptDuration;
+            return entry;
         }
     }
     return std::nullopt;
+}
+
+std::optional<double> TakeJournal::keptDuration(const QString &path) const
+{
+    const std::optional<Entry> found = entry(path);
+    return found ? found->keptDuration : std::nullopt;
 }
 
 void TakeJournal::remove(const QString &path)
@@ -166,6 +186,7 @@ QList<TakeJournal::Entry> TakeJournal::read() const
         if (const double kept = object.value(keptKey).toDouble(-1); kept > 0) {
             entry.keptDuration = kept;
         }
+        entry.isCropped = object.value(croppedKey).toBool(false);
         entries.append(entry);
     }
     return entries;
@@ -179,6 +200,9 @@ void TakeJournal::write(const QList<Entry> &entries) const
             {pathKey, entry.path}, {ratioKey, entry.aspectRatio.rawValue()}, {processKey, double(entry.processId)}};
         if (entry.keptDuration) {
             take.insert(keptKey, *entry.keptDuration);
+        }
+        if (entry.isCropped) {
+            take.insert(croppedKey, true);
         }
         takes.append(take);
     }

@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -21,6 +22,8 @@ public:
         // How much of the take to keep when a spoken stop phrase is cut from
         // its end; none to keep all of it.
         std::optional<double> keptDuration = std::nullopt;
+        // Its pictures were cut to the ratio while it was recorded.
+        bool isCropped = false;
 
         friend bool operator==(const Entry &, const Entry &) = default;
     };
@@ -39,6 +42,9 @@ public:
     // at the next start, cuts it there.
     void noteKeptDuration(const QString &path, double seconds);
     std::optional<double> keptDuration(const QString &path) const;
+    // The take is being recorded cut to its ratio.
+    void noteCropped(const QString &path);
+    std::optional<Entry> entry(const QString &path) const;
     // The take's library row was added, or there is nothing left to finish.
     void remove(const QString &path);
 
@@ -53,6 +59,8 @@ public:
 private:
     QList<Entry> unfinishedLocked() const;
     QList<Entry> read() const;
+    // Changes the listed take at `path`; false when it is not listed.
+    bool update(const QString &path, const std::function<void(Entry &)> &change);
     void write(const QList<Entry> &entries) const;
     static bool isAnotherRunningCopy(qint64 processId);
 

@@ -95,21 +95,37 @@ qint64 endedProcessId()
     return process.processId();
 }
 
+// A take as the capture layer writes it: fragmented, already at its size.
 testfiles::VideoSpec recording(QSize size, double seconds, bool hasAudio = true)
 {
     testfiles::VideoSpec clip;
     clip.size = size;
     clip.frameCount = int(seconds * clip.framesPerSecond);
     clip.hasAudio = hasAudio;
+    clip.isFragmented = true;
     return clip;
+}
+
+// Listed as the recording start lists it, cut to its ratio while recorded.
+void noteCroppedTake(const QString &path, VideoAspectRatio ratio)
+{
+    TakeJournal::shared().noteStarted(path, ratio);
+    TakeJournal::shared().noteCropped(path);
+}
+
+bool isPlainWithIndexFirst(const QString &path)
+{
+    const QStringList boxes = testfiles::topLevelBoxes(path);
+    return boxes.indexOf("moov") >= 0 && boxes.indexOf("moov") < boxes.indexOf("mdat") && !boxes.contains("moof");
 }
 } // namespace
 
-TEST(CameraManagerPostProcessing, CropsA1080pRecordingToSquareInPlace)
+TEST(CameraManagerPostProcessing, ACroppedTakeBecomesAPlainFileInPlace)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath("20250303_140509.mp4");
-    ASSERT_TRUE(testfiles::writeVideo(path, recording({1920, 1080}, 3.0)));
+    ASSERT_TRUE(testfiles::writeVideo(path, recording({1080, 1080}, 3.0)));
+    noteCroppedTake(path, VideoAspectRatio::ratio1x1);
     LogCapture log;
     auto manager = managerCroppingTo(VideoAspectRatio::ratio1x1);
 
@@ -118,16 +134,14 @@ TEST(CameraManagerPostProcessing, CropsA1080pRecordingToSquareInPlace)
 
     EXPECT_EQ(processingLines(log), QStringList({"✅ 录制完成: " + path, "✂️ 已按比例 1.0 裁剪视频"}));
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"20250303_140509.mp4"});
-    const MediaAsset cropped(path);
-    const QList<MediaTrack> video = cropped.tracks(MediaType::video);
+    const MediaAsset final(path);
+    const QList<MediaTrack> video = final.tracks(MediaType::video);
     ASSERT_EQ(video.size(), 1);
     EXPECT_EQ(video.first().naturalSize, QSizeF(1080, 1080));
     EXPECT_DOUBLE_EQ(video.first().nominalFrameRate, 30.0);
-    EXPECT_EQ(cropped.tracks(MediaType::audio).size(), 1);
-    EXPECT_NEAR(cropped.durationSeconds(), 3.0, 0.15);
-    const QStringList boxes = testfiles::topLevelBoxes(path);
-    EXPECT_LT(boxes.indexOf("moov"), boxes.indexOf("mdat")) << boxes.join(',').toStdString();
-    EXPECT_GE(boxes.indexOf("moov"), 0);
+    EXPECT_EQ(final.tracks(MediaType::audio).size(), 1);
+    EXPECT_NEAR(final.durationSeconds(), 3.0, 0.15);
+    EXPECT_TRUE(isPlainWithIndexFirst(path)) << testfiles::topLevelBoxes(path).join(',').toStdString();
 
     const VideoRecord &row = DatabaseManager::shared().videos().first();
     EXPECT_EQ(row.fileName, "20250303_140509.mp4");
@@ -137,14 +151,16 @@ TEST(CameraManagerPostProcessing, CropsA1080pRecordingToSquareInPlace)
     EXPECT_EQ(thumbnail.size(), QSize(320, 320));
 }
 
-TEST(CameraManagerPostProcessing, SeveralRecordingsAtOnceEachKeepTheirOwnNames)
+TEST(CameraManagerPostProcessing, SeveralTakesAtOnceEachKeepTheirOwnNamesAndOnlyCroppedOnesSaySo)
 {
     QTemporaryDir folder;
     const QString fourByThree = folder.filePath("20250303_140509.mp4");
     const QString wide = folder.filePath("20250303_140600.mp4");
-    ASSERT_TRUE(testfiles::writeVideo(fourByThree, recording({640, 480}, 1.0)));
+    // A 4:3 camera's take cut to 16:9, and a 16:9 camera's, recorded whole.
+    ASSERT_TRUE(testfiles::writeVideo(fourByThree, recording({640, 360}, 1.0)));
+    noteCroppedTake(fourByThree, VideoAspectRatio::ratio16x9);
     ASSERT_TRUE(testfiles::writeVideo(wide, recording({1280, 720}, 1.0)));
-    const QByteArray wideBefore = contents(wide);
+    TakeJournal::shared().noteStarted(wide, VideoAspectRatio::ratio16x9);
     LogCapture log;
     auto manager = managerCroppingTo(VideoAspectRatio::ratio16x9);
 
@@ -155,10 +171,11 @@ TEST(CameraManagerPostProcessing, SeveralRecordingsAtOnceEachKeepTheirOwnNames)
     second.join();
     ASSERT_TRUE(waitForVideos(2));
 
-    // Only the 4:3 one is exported, at 640 x 360 from y = 60.
     EXPECT_EQ(log.count("✂️ 已按比例 1.7777777777777777 裁剪视频"), 1);
     EXPECT_EQ(MediaAsset(fourByThree).tracks(MediaType::video).first().naturalSize, QSizeF(640, 360));
-    EXPECT_EQ(contents(wide), wideBefore);
+    EXPECT_EQ(MediaAsset(wide).tracks(MediaType::video).first().naturalSize, QSizeF(1280, 720));
+    EXPECT_TRUE(isPlainWithIndexFirst(fourByThree));
+    EXPECT_TRUE(isPlainWithIndexFirst(wide));
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({"20250303_140509.mp4", "20250303_140600.mp4"}));
     QStringList paths;
     for (const VideoRecord &row : DatabaseManager::shared().videos()) {
@@ -168,24 +185,7 @@ TEST(CameraManagerPostProcessing, SeveralRecordingsAtOnceEachKeepTheirOwnNames)
     EXPECT_EQ(paths, QStringList({fourByThree, wide}));
     EXPECT_EQ(QImage(thumbnailFor("20250303_140509")).size(), QSize(320, 180));
     EXPECT_EQ(QImage(thumbnailFor("20250303_140600")).size(), QSize(320, 180));
-}
-
-TEST(CameraManagerPostProcessing, PortraitCropOfA1080pRecordingSucceeds)
-{
-    QTemporaryDir folder;
-    const QString path = folder.filePath("portrait.mp4");
-    ASSERT_TRUE(testfiles::writeVideo(path, recording({1920, 1080}, 0.7, false)));
-    LogCapture log;
-    auto manager = managerCroppingTo(VideoAspectRatio::ratio9x16);
-
-    reportFinished(*manager, path);
-    ASSERT_TRUE(waitForVideos(1));
-
-    EXPECT_TRUE(log.contains("✂️ 已按比例 0.5625 裁剪视频")) << log.lines().join('\n').toStdString();
-    const QSizeF size = MediaAsset(path).tracks(MediaType::video).first().naturalSize;
-    EXPECT_EQ(size.height(), 1080);
-    EXPECT_TRUE(size.width() == 606 || size.width() == 608) << size.width();
-    EXPECT_EQ(QImage(thumbnailFor("portrait")).height(), 320);
+    EXPECT_TRUE(TakeJournal::shared().entries().isEmpty());
 }
 
 TEST(CameraManagerPostProcessing, FileWithoutPictureIsAddedUncropped)
@@ -248,6 +248,7 @@ TEST(CameraManagerPostProcessing, FailedExportLeavesTheRecordingIntact)
     QTemporaryDir folder;
     const QString path = folder.filePath("take.mp4");
     ASSERT_TRUE(testfiles::writeVideo(path, recording({640, 360}, 0.7)));
+    noteCroppedTake(path, VideoAspectRatio::ratio16x9);
     const QByteArray before = contents(path);
     // Something the export cannot write over sits at its temporary name.
     ASSERT_TRUE(QDir().mkpath(folder.filePath("take.cropped.mp4")));
@@ -269,7 +270,7 @@ TEST(CameraManagerPostProcessing, NothingIsSavedOnceTheManagerIsGone)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath("late.mp4");
-    ASSERT_TRUE(testfiles::writeVideo(path, recording({640, 480}, 1.0)));
+    ASSERT_TRUE(testfiles::writeVideo(path, recording({480, 480}, 1.0)));
     LogCapture log;
     auto manager = managerCroppingTo(VideoAspectRatio::ratio1x1);
 
@@ -281,10 +282,10 @@ TEST(CameraManagerPostProcessing, NothingIsSavedOnceTheManagerIsGone)
 
     EXPECT_TRUE(DatabaseManager::shared().videos().isEmpty());
     EXPECT_FALSE(QFile::exists(thumbnailFor("late")));
-    // The recording is whole: untouched, or cropped if the export was quicker.
+    // The recording is whole: as recorded, or remuxed if that was quicker.
     const QList<MediaTrack> video = MediaAsset(path).tracks(MediaType::video);
     ASSERT_EQ(video.size(), 1);
-    EXPECT_TRUE(video.first().naturalSize == QSizeF(640, 480) || video.first().naturalSize == QSizeF(480, 480));
+    EXPECT_EQ(video.first().naturalSize, QSizeF(480, 480));
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"late.mp4"});
 }
 
@@ -358,10 +359,10 @@ TEST(CameraManagerPostProcessing, TakeLeavesTheJournalWhenItsRowIsAdded)
 TEST(CameraManagerPostProcessing, TakesLeftUnfinishedAreFinishedAtTheNextStart)
 {
     QTemporaryDir folder;
-    // Killed while its crop was being written: the half export and the
+    // Killed while its remux was being written: the half-written file and the
     // muxer's scratch file lie beside it.
     const QString cutOff = folder.filePath("20250303_140509.mp4");
-    ASSERT_TRUE(testfiles::writeVideo(cutOff, recording({640, 480}, 1.0)));
+    ASSERT_TRUE(testfiles::writeVideo(cutOff, recording({480, 480}, 1.0)));
     ASSERT_TRUE(writeFile(folder.filePath("20250303_140509.cropped.mp4"), QByteArray(1000, 'x')));
     ASSERT_TRUE(writeFile(folder.filePath("20250303_140509.cropped.mp4.mdat"), QByteArray(5000, 'y')));
     // Its recording is gone; what lies at the export's name may be all that is left.
@@ -372,7 +373,7 @@ TEST(CameraManagerPostProcessing, TakesLeftUnfinishedAreFinishedAtTheNextStart)
         QFile file(TakeJournal::shared().filePath());
         QDir().mkpath(QFileInfo(file).absolutePath());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral(R"({"takes": [{"path": "%1", "aspectRatio": "1:1", "pid": %3},
+        file.write(QStringLiteral(R"({"takes": [{"path": "%1", "aspectRatio": "1:1", "pid": %3, "cropped": true},
                                                {"path": "%2", "aspectRatio": "1:1", "pid": %3}]})")
                        .arg(cutOff, lost)
                        .arg(ended)
@@ -394,6 +395,7 @@ TEST(CameraManagerPostProcessing, TakesLeftUnfinishedAreFinishedAtTheNextStart)
     EXPECT_EQ(processingLines(log),
         QStringList({"✅ 录制完成: " + cutOff, "❌ 录制文件不存在: " + lost, "✂️ 已按比例 1.0 裁剪视频"}));
     EXPECT_EQ(MediaAsset(cutOff).tracks(MediaType::video).first().naturalSize, QSizeF(480, 480));
+    EXPECT_TRUE(isPlainWithIndexFirst(cutOff));
     EXPECT_EQ(QImage(thumbnailFor("20250303_140509")).size(), QSize(320, 320));
     ASSERT_EQ(DatabaseManager::shared().videos().size(), 1);
     EXPECT_EQ(DatabaseManager::shared().videos().first().filePath, cutOff);

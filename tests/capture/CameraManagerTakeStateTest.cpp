@@ -212,3 +212,31 @@ TEST(TakeState, WithoutAMicrophoneATakeRecordsPictureOnly)
     manager.devices->setDefaultAudioDevice(TestDevices::microphone());
     EXPECT_TRUE(MainLoop::waitUntil([&] { return manager->hasMicrophone(); }, 5000));
 }
+
+TEST(TakeState, TakesStartedRightAfterTheLastStopEachKeepTheirOwnRatio)
+{
+    Manager manager({TestDevices::barsCamera()});
+    ASSERT_TRUE(manager.ready());
+    QStringList paths;
+    for (const VideoAspectRatio ratio :
+        {VideoAspectRatio::ratio1x1, VideoAspectRatio::ratio9x16, VideoAspectRatio::ratio16x9}) {
+        // The next start comes as soon as the screen may make it: the last
+        // take's file is still being finished.
+        ASSERT_TRUE(waitForRecording(*manager.manager, false));
+        manager->configureResolution(VideoResolution::p720, ratio);
+        manager->startRecording();
+        ASSERT_TRUE(waitForRecording(*manager.manager));
+        paths << manager->currentRecordingURL().value_or(QString());
+        MainLoop::spin(700);
+        manager->stopRecording();
+    }
+    for (const QString &path : paths) {
+        ASSERT_TRUE(waitForRowOf(path)) << path.toStdString();
+    }
+    EXPECT_EQ(videoSize(paths[0]), QSizeF(720, 720));
+    EXPECT_EQ(videoSize(paths[1]), QSizeF(404, 720));
+    EXPECT_EQ(videoSize(paths[2]), QSizeF(1280, 720));
+    EXPECT_EQ(manager.log.count(QStringLiteral("✂️ 已按比例 1.0 裁剪视频")), 1);
+    EXPECT_EQ(manager.log.count(QStringLiteral("✂️ 已按比例 0.5625 裁剪视频")), 1);
+    EXPECT_TRUE(manager.log.linesStartingWith(QStringLiteral("✂️ 已按比例 1.777")).isEmpty());
+}

@@ -98,18 +98,21 @@ TEST(VoiceCommandTrim, JournalKeepsTheCutAndIgnoresNonsense)
     }
 }
 
-TEST(VoiceCommandTrim, TakeLeftUnfinishedIsCutAndCroppedAtTheNextStart)
+TEST(VoiceCommandTrim, TakeLeftUnfinishedIsCutAtTheNextStart)
 {
-    // A 4 s take stopped by voice, 4:3 to be cropped to 1:1, whose program died
-    // before processing: the journal holds both the ratio and the cut.
+    // A 4 s take stopped by voice, recorded cut to 1:1, whose program died
+    // before processing: the journal holds the ratio, the crop and the cut.
     QTemporaryDir folder;
     const QString path = folder.filePath("20250303_140509.mp4");
-    ASSERT_TRUE(testfiles::writeVideo(path, take({640, 480}, 4.0)));
+    testfiles::VideoSpec recorded = take({480, 480}, 4.0);
+    recorded.isFragmented = true;
+    ASSERT_TRUE(testfiles::writeVideo(path, recorded));
     {
         QFile file(TakeJournal::shared().filePath());
         QDir().mkpath(QFileInfo(file).absolutePath());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral(R"({"takes": [{"path": "%1", "aspectRatio": "1:1", "pid": %2, "keptSeconds": 2.5}]})")
+        file.write(QStringLiteral(
+            R"({"takes": [{"path": "%1", "aspectRatio": "1:1", "pid": %2, "keptSeconds": 2.5, "cropped": true}]})")
                        .arg(path)
                        .arg(endedProcessId())
                        .toUtf8());
@@ -126,6 +129,9 @@ TEST(VoiceCommandTrim, TakeLeftUnfinishedIsCutAndCroppedAtTheNextStart)
     EXPECT_EQ(result.tracks(MediaType::video).first().naturalSize, QSizeF(480, 480));
     EXPECT_EQ(result.tracks(MediaType::audio).size(), 1);
     EXPECT_TRUE(log.contains("✂️ 已按比例 1.0 裁剪视频"));
-    EXPECT_TRUE(log.contains("✂️ 已裁掉结尾的语音指令: 保留前 2.50 秒（已重新编码）"));
+    EXPECT_TRUE(log.contains("✂️ 已裁掉结尾的语音指令: 保留前 2.50 秒（未重新编码）"));
+    const QStringList boxes = testfiles::topLevelBoxes(path);
+    EXPECT_LT(boxes.indexOf("moov"), boxes.indexOf("mdat")) << boxes.join(',').toStdString();
+    EXPECT_FALSE(boxes.contains("moof"));
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({"20250303_140509.mp4"}));
 }

@@ -9,6 +9,7 @@
 #include "platform/media/SessionPreset.h"
 
 #include <QList>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -60,7 +61,8 @@ public:
     qint64 previewFrameCount() const { return m_previewFrames; }
 
     // Called by MovieFileOutput.
-    void startRecording(MovieFileOutput *output, const QString &path, MovieFileOutput::RecordingDelegate delegate,
+    void startRecording(MovieFileOutput *output, const QString &path,
+        const MovieFileOutput::RecordingSettings &settings, MovieFileOutput::RecordingDelegate delegate,
         MovieFileOutput::StartDelegate didStart = {});
     void stopRecording(MovieFileOutput *output);
     bool isRecording(const MovieFileOutput *output) const;
@@ -69,6 +71,7 @@ public:
     // When the take under way got its first picture, in seconds of the steady
     // clock; none before that picture or without a take.
     std::optional<double> firstPictureTime(const MovieFileOutput *output) const;
+    std::optional<QRect> recordingCropRect(const MovieFileOutput *output) const;
 
     // The microphone's loudness, measured in its branch about 25 times a
     // second; the handler runs on a streaming thread and must only hand it on.
@@ -112,6 +115,8 @@ private:
         std::vector<Link> links;
         std::shared_ptr<CaptureTimeline> timeline;
         bool hasAudio = false;
+        std::optional<double> cropAspectRatio;
+        std::optional<QRect> cropRect; // of the camera picture, when it is cut
         bool closed = false; // cut off the tees
         bool finished = false;
         std::optional<QString> error; // why the take ended early; reported with the file
@@ -132,6 +137,7 @@ private:
     bool startBranch(Branch &branch);
     void dropBranch(std::unique_ptr<Branch> &branch);
 
+    QSize recordingSourceSize() const;
     bool buildRecordingBin(Recording &recording, GstElement **videoEntry, GstElement **audioEntry);
     // By value: callers pass m_recording, which this resets.
     void endRecording(std::shared_ptr<Recording> recording, bool afterFirstFrame = false);

@@ -10,7 +10,7 @@
 // works in display coordinates, after the track's rotation.
 class CropGeometry {
 public:
-    // Ratios closer than this count as equal: no export is worth it.
+    // Ratios closer than this count as equal: the picture is kept whole.
     static constexpr double ratioTolerance = 0.01;
 
     // The centred rectangle of `displaySize` with ratio `targetRatio`, exact

@@ -1,13 +1,10 @@
 #include "platform/media/ExportSession.h"
 
 #include "platform/Log.h"
-#include "platform/media/CropGeometry.h"
 #include "platform/media/ExportPipeline.h"
-#include "platform/media/KeyFrameScan.h"
 
 #include <QFileInfo>
 
-#include <cmath>
 #include <thread>
 
 std::shared_ptr<ExportSession> ExportSession::make(const MediaAsset &asset)
@@ -15,7 +12,7 @@ std::shared_ptr<ExportSession> ExportSession::make(const MediaAsset &asset)
     if (!asset.isReadable() || asset.tracks(MediaType::video).isEmpty()) {
         return nullptr;
     }
-    // A crop that cannot run says what it lacks.
+    // An export that cannot run says what it lacks.
     if (const QStringList missing = ExportPipeline::missingElements(); !missing.isEmpty()) {
         for (const QString &factory : missing) {
             Log::line(QStringLiteral("❌ 缺少 GStreamer 组件: ") + factory);
@@ -45,30 +42,16 @@ void ExportSession::exportAsynchronously(std::function<void()> completion)
 void ExportSession::run()
 {
     m_status = Status::exporting;
-    const MediaTrack track = m_asset.tracks(MediaType::video).first();
-    const QSizeF displaySize = track.preferredTransform.apply(track.naturalSize);
-
+    if (m_isCancelRequested) {
+        finish(Status::cancelled, QStringLiteral("the export was cancelled"));
+        return;
+    }
     ExportPipeline::Settings settings;
     settings.inputPath = m_asset.path();
     settings.outputPath = m_outputPath;
-    settings.displaySize = displaySize.toSize();
     settings.isIndexFirst = m_shouldOptimizeForNetworkUse;
     settings.endSeconds = m_keptDuration;
-    // Shortening alone re-encodes the whole picture at the usual frame rate,
-    // unless the end falls on a key frame: then the pictures are copied.
-    const VideoComposition composition = m_composition.value_or(VideoComposition{QRectF(QPointF(), displaySize)});
-    if (!m_composition && m_keptDuration) {
-        const std::optional<KeyFrameScan::Frame> next = KeyFrameScan::firstFrameFrom(m_asset.path(), *m_keptDuration);
-        if (next && next->isKeyFrame && next->seconds - *m_keptDuration < 1.0 / composition.framesPerSecond()) {
-            settings.copiesVideo = true;
-            settings.endSeconds = next->seconds;
-            settings.copyEndDecodeSeconds = next->decodeSeconds;
-        }
-    }
-    settings.cropRect = CropGeometry::encodedRect(composition.cropRect, displaySize);
-    settings.framesPerSecond = int(std::lround(composition.framesPerSecond()));
-    if (m_outputPath.isEmpty() || settings.cropRect.isEmpty() || settings.framesPerSecond <= 0
-        || (!m_composition && !m_keptDuration)) {
+    if (m_outputPath.isEmpty() || (m_keptDuration && !(*m_keptDuration > 0))) {
         finish(Status::failed, QStringLiteral("invalid export settings"));
         return;
     }
@@ -85,13 +68,11 @@ void ExportSession::run()
         break;
     }
     // An end of stream alone does not prove a usable file: a graph that ran
-    // dry writes an empty one. Only a readable video counts as done.
-    const MediaAsset written(m_outputPath);
-    if (QFileInfo(m_outputPath).size() <= 0 || written.tracks(MediaType::video).isEmpty()) {
+    // dry writes an empty one. Only a file that got pictures counts as done.
+    if (QFileInfo(m_outputPath).size() <= 0 || result.videoSamples <= 0) {
         finish(Status::failed, QStringLiteral("the exported file holds no video: ") + m_outputPath);
         return;
     }
-    m_didCopyVideo = settings.copiesVideo;
     finish(Status::completed, std::nullopt);
 }
 

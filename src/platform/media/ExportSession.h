@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/media/MediaAsset.h"
-#include "platform/media/VideoComposition.h"
 
 #include <QString>
 
@@ -11,11 +10,10 @@
 #include <mutex>
 #include <optional>
 
-// Re-encodes an asset into an MPEG-4 file: the video through a composition
-// (crop, frame rate) as H.264, the sound kept. Without a composition it only
-// shortens the asset: the video is copied when the new end falls on a key
-// frame, re-encoded otherwise. The export runs on a thread of its own and
-// reports its end once, on that thread.
+// Writes a recording again as a plain MPEG-4 file, its streams copied as they
+// are (nothing is encoded again), optionally shortened to its first seconds.
+// The export runs on a thread of its own and reports its end once, on that
+// thread.
 class ExportSession : public std::enable_shared_from_this<ExportSession> {
 public:
     enum class Status { unknown, waiting, exporting, completed, failed, cancelled };
@@ -25,7 +23,6 @@ public:
     static std::shared_ptr<ExportSession> make(const MediaAsset &asset);
 
     void setOutputPath(const QString &path) { m_outputPath = path; }
-    void setVideoComposition(const VideoComposition &composition) { m_composition = composition; }
     // Exports only the asset's first `seconds`; none for all of it.
     void setKeptDuration(std::optional<double> seconds) { m_keptDuration = seconds; }
     // Puts the movie index before the media data.
@@ -37,8 +34,6 @@ public:
     void cancelExport() { m_isCancelRequested = true; }
 
     Status status() const { return m_status; }
-    // The finished export holds the video as it was, not re-encoded.
-    bool didCopyVideo() const { return m_didCopyVideo; }
     // Why the export failed; none otherwise.
     std::optional<QString> errorDescription() const;
 
@@ -52,9 +47,7 @@ private:
 
     MediaAsset m_asset;
     QString m_outputPath;
-    std::optional<VideoComposition> m_composition;
     std::optional<double> m_keptDuration;
-    std::atomic<bool> m_didCopyVideo = false;
     bool m_shouldOptimizeForNetworkUse = false;
     std::function<void()> m_completion;
     std::atomic<Status> m_status = Status::unknown;

@@ -23,8 +23,14 @@ MovieFileOutput::~MovieFileOutput()
 
 void MovieFileOutput::startRecording(const QString &outputFilePath, RecordingDelegate delegate, StartDelegate didStart)
 {
+    startRecording(outputFilePath, RecordingSettings{}, std::move(delegate), std::move(didStart));
+}
+
+void MovieFileOutput::startRecording(const QString &outputFilePath, const RecordingSettings &settings,
+    RecordingDelegate delegate, StartDelegate didStart)
+{
     if (CaptureSessionEngine *engine = m_engine.load()) {
-        engine->startRecording(this, outputFilePath, std::move(delegate), std::move(didStart));
+        engine->startRecording(this, outputFilePath, settings, std::move(delegate), std::move(didStart));
         return;
     }
     // Not in a session: nothing can be written, and the delegate hears so once.
@@ -58,6 +64,12 @@ std::optional<double> MovieFileOutput::firstPictureTime() const
 {
     CaptureSessionEngine *engine = m_engine.load();
     return engine ? engine->firstPictureTime(this) : std::nullopt;
+}
+
+std::optional<QRect> MovieFileOutput::recordingCropRect() const
+{
+    CaptureSessionEngine *engine = m_engine.load();
+    return engine ? engine->recordingCropRect(this) : std::nullopt;
 }
 
 CaptureConnection *MovieFileOutput::connectionWithMediaType(MediaType mediaType)

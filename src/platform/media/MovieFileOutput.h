@@ -3,6 +3,7 @@
 #include "platform/media/CaptureConnection.h"
 #include "platform/media/MediaType.h"
 
+#include <QRect>
 #include <QString>
 
 #include <atomic>
@@ -23,12 +24,21 @@ public:
     // streaming thread; it must return quickly.
     using StartDelegate = std::function<void()>;
 
+    // How a recording is written, fixed at its start.
+    struct RecordingSettings {
+        // Width to height: the pictures are cut to this ratio before they are
+        // encoded (centred, even sizes). None keeps the whole picture.
+        std::optional<double> cropAspectRatio;
+    };
+
     MovieFileOutput();
     ~MovieFileOutput();
     MovieFileOutput(const MovieFileOutput &) = delete;
     MovieFileOutput &operator=(const MovieFileOutput &) = delete;
 
     void startRecording(const QString &outputFilePath, RecordingDelegate delegate, StartDelegate didStart = {});
+    void startRecording(const QString &outputFilePath, const RecordingSettings &settings, RecordingDelegate delegate,
+        StartDelegate didStart = {});
     void stopRecording();
     bool isRecording() const;
 
@@ -39,6 +49,10 @@ public:
     // When the recording under way got its first picture, the file's time 0,
     // in seconds of the steady clock; none before it.
     std::optional<double> firstPictureTime() const;
+
+    // The part of the camera picture the recording under way keeps; none
+    // when it keeps all of it or nothing is being recorded.
+    std::optional<QRect> recordingCropRect() const;
 
     // Video frames that reached the file in the last finished recording.
     qint64 lastRecordingVideoFrames() const { return m_lastRecordingVideoFrames; }

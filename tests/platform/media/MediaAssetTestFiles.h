@@ -26,6 +26,8 @@ struct VideoSpec {
     bool hasBFrames = false; // needs a slower preset
     int keyFrameInterval = 0; // frames; 0 leaves it to the encoder
     QString pattern = QStringLiteral("ball");
+    // Written as a take is: half-second fragments, no B-frames.
+    bool isFragmented = false;
 };
 
 inline QString videoBranch(const VideoSpec &clip, const QString &source)
@@ -37,6 +39,9 @@ inline QString videoBranch(const VideoSpec &clip, const QString &source)
               .arg(clip.framesPerSecond);
     branch += clip.hasBFrames ? QStringLiteral(" ! x264enc speed-preset=veryfast bframes=3")
                               : QStringLiteral(" ! x264enc speed-preset=ultrafast");
+    if (clip.isFragmented) {
+        branch += QStringLiteral(" tune=zerolatency");
+    }
     if (clip.keyFrameInterval > 0) {
         branch += QStringLiteral(" key-int-max=%1").arg(clip.keyFrameInterval);
     }
@@ -132,7 +137,8 @@ inline bool launch(const QString &description)
 // An MPEG-4 file with an H.264 picture from videotestsrc and, optionally, AAC sound.
 inline bool writeVideo(const QString &path, const VideoSpec &clip = {})
 {
-    QString description = QStringLiteral("mp4mux name=mux ! filesink location=\"%1\" ").arg(path);
+    QString description = QStringLiteral("mp4mux name=mux %1 ! filesink location=\"%2\" ")
+                              .arg(clip.isFragmented ? QStringLiteral("fragment-duration=500") : QString(), path);
     description += videoBranch(
         clip, QStringLiteral("videotestsrc num-buffers=%1 pattern=%2").arg(clip.frameCount).arg(clip.pattern));
     if (clip.hasAudio) {
