@@ -193,17 +193,19 @@ inline QString bare(GstElement *pipeline, Twin &twin)
         }
         gst_object_unref(pad);
         const bool video = QLatin1String(ghost) == QLatin1String("video");
-        bool cropped = false;
+        bool hasOwnCrop = false;
+        for (GstElement *current = first; current; current = next(current, &mux)) {
+            hasOwnCrop = hasOwnCrop || element(current).startsWith(QLatin1String("videocrop"));
+        }
         auto rewrite = [&](GstElement *current) -> QString {
             const QString written = element(current);
             if (written.startsWith(QLatin1String("videocrop"))) {
                 twin.programCrop = written;
-                cropped = true;
                 return twin.crop.value_or(QStringLiteral("identity"));
             }
-            if (video && !cropped && twin.crop && current == first) {
-                cropped = true; // the take has no crop of its own: the twin crops after the queue
-                return written + QStringLiteral(" ! ") + *twin.crop;
+            if (video && !hasOwnCrop && twin.crop && written.startsWith(QLatin1String("x264enc"))) {
+                // The take has no crop of its own: the twin crops where it would.
+                return *twin.crop + QStringLiteral(" ! ") + written;
             }
             return {};
         };
