@@ -149,8 +149,15 @@ inline QString bare(GstElement *pipeline, Twin &twin)
     if (!videoTee) {
         return {};
     }
-    auto plain = [&](GstElement *current) -> QString {
-        return element(current).startsWith(QLatin1String("appsink")) ? twin.previewSink : QString();
+    // The preview's appsink becomes the twin's window; any other one (the
+    // listener's sound) a plain sink.
+    auto plainOf = [&](GstElement *tee) {
+        return [&, tee](GstElement *current) -> QString {
+            if (!element(current).startsWith(QLatin1String("appsink"))) {
+                return {};
+            }
+            return tee == videoTee ? twin.previewSink : QStringLiteral("fakesink sync=false async=false");
+        };
     };
     // Every branch of a tee but the recording's, as it is.
     auto branchesOf = [&](GstElement *tee, const QString &name) {
@@ -165,7 +172,7 @@ inline QString bare(GstElement *pipeline, Twin &twin)
             }
             if (first && first != recording) {
                 GstElement *joined = nullptr;
-                text += QStringLiteral(" %1. ! %2").arg(name, chain(first, &joined, plain));
+                text += QStringLiteral(" %1. ! %2").arg(name, chain(first, &joined, plainOf(tee)));
             }
             g_value_reset(&item);
         }
