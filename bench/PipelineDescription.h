@@ -129,6 +129,32 @@ inline QString upstreamOf(GstElement *tee, const QString &sourceDescription)
     return parts.join(QStringLiteral(" ! "));
 }
 
+// The bin of the take under way (each is named "recording-N"); a new
+// reference, none between takes.
+inline GstElement *runningTake(GstElement *pipeline)
+{
+    GstElement *found = nullptr;
+    int newest = 0;
+    GstIterator *children = gst_bin_iterate_elements(GST_BIN(pipeline));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(children, &item) == GST_ITERATOR_OK) {
+        auto *child = GST_ELEMENT(g_value_get_object(&item));
+        const QString name = QString::fromUtf8(GST_OBJECT_NAME(child));
+        const int number = name.startsWith(QLatin1String("recording-")) ? name.mid(10).toInt() : 0;
+        if (number > newest) {
+            if (found) {
+                gst_object_unref(found);
+            }
+            found = GST_ELEMENT(gst_object_ref(child));
+            newest = number;
+        }
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(children);
+    return found;
+}
+
 // How the capture pipeline's bare twin differs from it.
 struct Twin {
     QString videoSource; // empty: the camera's source element as it is
@@ -140,12 +166,12 @@ struct Twin {
 };
 
 // The capture pipeline (its "video-tee" and "audio-tee" with their branches,
-// and the "recording" bin while a take runs) with the changes of `twin`.
+// and the take's bin while one runs) with the changes of `twin`.
 inline QString bare(GstElement *pipeline, Twin &twin)
 {
     GstElement *videoTee = gst_bin_get_by_name(GST_BIN(pipeline), "video-tee");
     GstElement *audioTee = gst_bin_get_by_name(GST_BIN(pipeline), "audio-tee");
-    GstElement *recording = gst_bin_get_by_name(GST_BIN(pipeline), "recording");
+    GstElement *recording = runningTake(pipeline);
     if (!videoTee) {
         return {};
     }

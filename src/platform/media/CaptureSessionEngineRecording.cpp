@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
+
 namespace {
 
 constexpr guint fragmentDurationMs = 500;
@@ -211,7 +213,10 @@ void CaptureSessionEngine::startRecording(MovieFileOutput *output, const QString
     recording->hasAudio = m_audio && !m_audio->failed && output->m_audioConnection.isEnabled();
     recording->timeline = CaptureTimeline::create();
     recording->timeline->setStartHandler(std::move(didStart));
-    recording->bin = GstPtr<GstElement>(gst_bin_new("recording"));
+    // A name of its own: the last take's bin may still be finishing in the
+    // pipeline, and a bin cannot take a second child of the same name.
+    static std::atomic<unsigned> takes = 0;
+    recording->bin = GstPtr<GstElement>(gst_bin_new(QStringLiteral("recording-%1").arg(++takes).toUtf8().constData()));
 
     GstElement *videoEntry = nullptr;
     GstElement *audioEntry = nullptr;
@@ -238,10 +243,12 @@ void CaptureSessionEngine::startRecording(MovieFileOutput *output, const QString
     }
 
     GstElement *bin = recording->bin.get();
-    gst_bin_add(GST_BIN(m_pipeline.get()), bin);
-    if (!gst_element_sync_state_with_parent(bin)) {
+    const bool added = gst_bin_add(GST_BIN(m_pipeline.get()), bin);
+    if (!added || !gst_element_sync_state_with_parent(bin)) {
         gst_element_set_state(bin, GST_STATE_NULL);
-        gst_bin_remove(GST_BIN(m_pipeline.get()), bin);
+        if (added) {
+            gst_bin_remove(GST_BIN(m_pipeline.get()), bin);
+        }
         QFile::remove(path);
         reportFailedStart(path, recording->delegate, QStringLiteral("无法启动录制: ") + path);
         return;
