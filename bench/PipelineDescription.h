@@ -20,12 +20,12 @@ inline QString element(GstElement *element, const QStringList &skipped = {})
     GstElementFactory *factory = gst_element_get_factory(element);
     QString text = factory ? QString::fromUtf8(GST_OBJECT_NAME(factory)) : QStringLiteral("identity");
     guint count = 0;
-    GParamSpec **specs = g_object_class_list_properties(G_OBJECT_GET_CLASS(element), &count);
+    GParamSpec **properties = g_object_class_list_properties(G_OBJECT_GET_CLASS(element), &count);
     for (guint i = 0; i < count; ++i) {
-        GParamSpec *spec = specs[i];
-        const QString name = QString::fromUtf8(spec->name);
-        const bool settable = (spec->flags & G_PARAM_READABLE) && (spec->flags & G_PARAM_WRITABLE)
-            && !(spec->flags & G_PARAM_CONSTRUCT_ONLY);
+        GParamSpec *property = properties[i];
+        const QString name = QString::fromUtf8(property->name);
+        const bool settable = (property->flags & G_PARAM_READABLE) && (property->flags & G_PARAM_WRITABLE)
+            && !(property->flags & G_PARAM_CONSTRUCT_ONLY);
         // A muxer's scratch file is a fresh temporary name each time.
         const bool own = name == QLatin1String("name") || name == QLatin1String("parent")
             || name == QLatin1String("faststart-file");
@@ -33,9 +33,9 @@ inline QString element(GstElement *element, const QStringList &skipped = {})
             continue;
         }
         GValue value = G_VALUE_INIT;
-        g_value_init(&value, spec->value_type);
-        g_object_get_property(G_OBJECT(element), spec->name, &value);
-        if (!g_param_value_defaults(spec, &value)) {
+        g_value_init(&value, property->value_type);
+        g_object_get_property(G_OBJECT(element), property->name, &value);
+        if (!g_param_value_defaults(property, &value)) {
             if (gchar *serialized = gst_value_serialize(&value)) {
                 QString written = QString::fromUtf8(serialized);
                 written.replace(QLatin1Char('"'), QLatin1String("\\\""));
@@ -45,7 +45,7 @@ inline QString element(GstElement *element, const QStringList &skipped = {})
         }
         g_value_unset(&value);
     }
-    g_free(specs);
+    g_free(properties);
     return text;
 }
 
